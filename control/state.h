@@ -1,0 +1,99 @@
+// The state of one Tolvane control: its public properties, its parent form and the layout
+// snapshot. The control object owns it; the layout procedures read and write it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "hostmodel/host.h"
+
+namespace tolvane {
+
+// The snapshot record of one control.
+struct ControlInfo {
+  host::ObjectRef Ctl;
+  float Left = 0;
+  float Top = 0;
+  float Width = 0;
+  float Height = 0;
+  float FontSize = 0;
+};
+
+// A snapshot covers at most this many controls: its index is a signed 16-bit integer.
+inline constexpr std::size_t kMaxRecords = 32768;
+
+// `ParentForm`: a reference to the host form bound to its events. Assigning a form subscribes the
+// control to that form's Load and Resize and drops the subscription to the form it held before.
+class ParentFormRef {
+ public:
+  explicit ParentFormRef(host::FormEvents& sink) : sink_(sink) {}
+
+  void assign(host::FormRef form);
+  bool attached() const { return form_ != nullptr; }
+
+  // The form, held for the caller's statement, or a NotAttached failure.
+  host::FormRef form() const;
+
+ private:
+  host::FormEvents& sink_;
+  host::FormRef form_;
+  host::Subscription subscription_;
+};
+
+// `maControls`: allocated afresh by every snapshot. While a record is being applied the array is
+// locked, and a reallocation requested meanwhile (a Rebuild that host code starts from inside one of
+// the record's stores) fails instead of freeing the record in use.
+class ControlRecords {
+ public:
+  std::size_t size() const { return records_.size(); }
+
+  // Record i, or a SubscriptOutOfRange failure.
+  ControlInfo& at(std::size_t i);
+
+  // Replaces every record with `count` empty ones; an ArrayLocked failure while locked.
+  void allocate(std::size_t count);
+
+  class Lock {
+   public:
+    explicit Lock(ControlRecords& records) : records_(records) { ++records_.locks_; }
+    ~Lock() { --records_.locks_; }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+
+   private:
+    ControlRecords& records_;
+  };
+
+ private:
+  std::vector<ControlInfo> records_;
+  int locks_ = 0;
+};
+
+struct TolvaneState {
+  TolvaneState(host::Site& site, host::FormEvents& sink) : site(site), ParentForm(sink) {}
+
+  host::Site& site;
+
+  // The four public properties.
+  bool ResizeFont = false;
+  bool KeepRatio = false;
+  bool gfLowRes = false;
+  bool mfRebuild = false;
+
+  ParentFormRef ParentForm;
+  ControlRecords maControls;
+  float msOrigScaleWidth = 0;  // exactly 0: no usable snapshot
+  float msOrigScaleHeight = 0;
+  float msHeightRatio = 0;
+  bool sfBusy = false;
+
+  // `ParentForm`, fetched afresh for every statement that uses it.
+  host::FormRef parentForm() const { return ParentForm.form(); }
+};
+
+// Reads of the container's ambient properties and extender that more than one procedure makes.
+bool userMode(TolvaneState& state);         // `Ambient.UserMode` is not False
+host::FormRef parentAsForm(TolvaneState& state);  // `Parent`, converted to a form
+
+}  // namespace tolvane

@@ -1,0 +1,39 @@
+// Every number conversion the control makes. Integers round to nearest with halves to even; a value
+// out of range for its type is an Overflow failure; no non-finite number is ever produced, so none
+// can reach the host.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "hostmodel/value.h"
+
+namespace tolvane::host::convert {
+
+// A value read from the host, as a number: numbers as they are, True as -1 and False as 0, text that
+// spells a number. Anything else is a TypeMismatch; a non-finite number is an Overflow.
+double toNumber(const Value& value);
+
+// Narrowing, each a failure when the result cannot be represented.
+double finite(double x);
+float toSingle(double x);
+std::int16_t toI16(double x);
+std::int32_t toI32(double x);
+
+// A value read from the host, narrowed as the caller's Part reads it.
+inline float readSingle(const Value& value) { return toSingle(toNumber(value)); }
+
+// Comparisons with the platform's Booleans, where True is -1: `value = True` and `value = False`.
+bool equalsTrue(const Value& value);
+bool equalsFalse(const Value& value);
+
+std::string toText(const Value& value);
+ObjectRef toObject(const Value& value);
+
+// Typed values for stores, checked before they leave.
+inline Value single(double x) { return Value{toSingle(x)}; }
+inline Value dbl(double x) { return Value{finite(x)}; }
+inline Value i16(double x) { return Value{toI16(x)}; }
+inline Value i32(double x) { return Value{toI32(x)}; }
+
+}  // namespace tolvane::host::convert

@@ -1,0 +1,103 @@
+// The host form object model: the only way the control reaches its form, the form's controls, the
+// screen and its own container. Members are named by the host's own names ("Left", "ScaleWidth",
+// "Controls", ...), exactly as a late-bound caller names them, so that a binding to a real platform
+// is a thin translation. Every operation either succeeds or throws HostError; none fails silently,
+// and a failed operation changes nothing on the host.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <utility>
+
+#include "hostmodel/error.h"
+#include "hostmodel/value.h"
+
+namespace tolvane::host {
+
+class Form;
+using FormRef = std::shared_ptr<Form>;
+
+class Object {
+ public:
+  virtual ~Object() = default;
+
+  virtual Value get(std::string_view member) = 0;
+  virtual void put(std::string_view member, const Value& value) = 0;
+  virtual void call(std::string_view method, std::span<const Value> args) = 0;
+
+  // The default member of a collection, by index (`Controls(i)`).
+  virtual Value item(const Value& index);
+
+  // The conversion of an object to a form: a TypeMismatch unless the object is one.
+  virtual FormRef asForm();
+
+  // `get(member)` taken as an object.
+  ObjectRef object(std::string_view member);
+};
+
+// The handlers a form's events run.
+class FormEvents {
+ public:
+  virtual void ParentForm_Load() = 0;
+  virtual void ParentForm_Resize() = 0;
+
+ protected:
+  ~FormEvents() = default;
+};
+
+// A counted reference held for the length of one statement, or a NoValue failure when none is set
+// (an object variable that was never assigned).
+inline ObjectRef held(const ObjectRef& object) {
+  if (object == nullptr) throw HostError(Failure::NoValue, "object variable not set");
+  return object;
+}
+
+// A subscription to a form's events; dropping it unsubscribes.
+class Subscription {
+ public:
+  Subscription() = default;
+  explicit Subscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
+  Subscription(Subscription&& other) noexcept : cancel_(std::exchange(other.cancel_, nullptr)) {}
+  Subscription& operator=(Subscription&& other) noexcept {
+    if (this != &other) {
+      reset();
+      cancel_ = std::exchange(other.cancel_, nullptr);
+    }
+    return *this;
+  }
+  Subscription(const Subscription&) = delete;
+  Subscription& operator=(const Subscription&) = delete;
+  ~Subscription() { reset(); }
+
+  void reset() noexcept {
+    if (auto cancel = std::exchange(cancel_, nullptr)) cancel();
+  }
+
+ private:
+  std::function<void()> cancel_;
+};
+
+class Form : public Object {
+ public:
+  // Delivers the form's Load and Resize to `sink` until the subscription is dropped.
+  virtual Subscription advise(FormEvents& sink) = 0;
+
+  // A control of the form, by name (`ParentForm.lblHorDrag`).
+  ObjectRef control(std::string_view name) { return object(name); }
+};
+
+// What the control's container gives it: the ambient properties, its extender (the control as the
+// form sees it: `Parent`, `Width`, `Height`, ...) and the screen.
+class Site {
+ public:
+  virtual Value ambient(std::string_view name) = 0;
+  virtual ObjectRef extender() = 0;
+  virtual ObjectRef screen() = 0;
+
+ protected:
+  ~Site() = default;
+};
+
+}  // namespace tolvane::host
