@@ -71,7 +71,7 @@ class ControlRecords {
 };
 
 struct TolvaneState {
-  TolvaneState(host::Site& site, host::FormEvents& sink) : site(site), ParentForm(sink) {}
+  TolvaneState(host::Site& container, host::FormEvents& sink) : site(container), ParentForm(sink) {}
 
   host::Site& site;
 

@@ -67,6 +67,11 @@ double toNumber(const Value& value) {
   mismatch("unknown value");
 }
 
+double quotient(double a, double b) {
+  if (b == 0.0) throw HostError(Failure::DivisionByZero, "division by zero");
+  return finite(a / b);
+}
+
 double finite(double x) {
   if (!std::isfinite(x)) overflow(x);
   return x;

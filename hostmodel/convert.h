@@ -14,6 +14,9 @@ namespace tolvane::host::convert {
 // spells a number. Anything else is a TypeMismatch; a non-finite number is an Overflow.
 double toNumber(const Value& value);
 
+// a / b, a DivisionByZero failure when b is 0.
+double quotient(double a, double b);
+
 // Narrowing, each a failure when the result cannot be represented.
 double finite(double x);
 float toSingle(double x);

@@ -1,0 +1,128 @@
+#include "app/player.h"
+
+#include <charconv>
+
+#include "hostmodel/model/trace.h"
+
+namespace tolvane::app {
+
+Player::Player(const Scenario& scenario) : scenario_(scenario), world_(scenario.form, scenario.screen) {
+  for (const auto& control : world_.form->controls()) {
+    if (control->kind() != "Tolvane") continue;
+    Placed placed{control->name(),
+                  std::make_unique<model::ModelSite>(world_.recorder, control, world_.screen, scenario_.userMode),
+                  nullptr};
+    placed.control = std::make_unique<Tolvane>(*placed.site);
+    control->onResize = [tolvane = placed.control.get()] { tolvane->UserControl_Resize(); };
+    placed_.push_back(std::move(placed));
+  }
+}
+
+Tolvane* Player::control(const std::string& name) {
+  for (auto& placed : placed_) {
+    if (placed.name == name) return placed.control.get();
+  }
+  return nullptr;
+}
+
+void Player::failed(const std::string& object, const std::string& what, const host::HostError& error) {
+  world_.recorder.record(model::Write{model::Write::Kind::EventFailure, object, what, {}, error.what()});
+}
+
+void Player::apply(const Step& step) {
+  auto& form = *world_.form;
+  if (std::holds_alternative<LoadStep>(step)) {
+    // The host loads the control (ReadProperties attaches it), then raises the form's Load.
+    for (auto& placed : placed_) {
+      placed.site->setUserMode(scenario_.userMode);
+      try {
+        placed.control->UserControl_ReadProperties();
+      } catch (const host::HostError& e) {
+        failed(placed.name, "ReadProperties", e);
+      }
+    }
+    form.raiseLoad();
+  } else if (const auto* resize = std::get_if<ResizeStep>(&step)) {
+    form.resize(resize->width, resize->height);
+  } else if (std::holds_alternative<MinimizeStep>(step)) {
+    form.setWindowState(1);
+  } else if (std::holds_alternative<RestoreStep>(step)) {
+    form.setWindowState(0);
+  } else if (const auto* maximize = std::get_if<MaximizeStep>(&step)) {
+    if (maximize->width) form.setSizeDirect(*maximize->width, *maximize->height);
+    form.setWindowState(2);
+  } else if (const auto* set = std::get_if<SetStep>(&step)) {
+    Tolvane* tolvane = control(set->object);
+    if (tolvane != nullptr && isControlProperty(set->member)) {
+      const bool value = std::get<bool>(set->value);
+      if (set->member == "ResizeFont") tolvane->ResizeFont(value);
+      if (set->member == "KeepRatio") tolvane->KeepRatio(value);
+      if (set->member == "gfLowRes") tolvane->gfLowRes(value);
+      if (set->member == "mfRebuild") tolvane->mfRebuild(value);
+    } else {
+      try {
+        if (set->object == form.name()) {
+          form.setDirect(set->member, set->value);
+        } else {
+          form.find(set->object)->setDirect(set->member, set->value);
+        }
+      } catch (const host::HostError& e) {
+        failed(set->object, "set " + set->member, e);
+      }
+    }
+  } else if (const auto* call = std::get_if<CallStep>(&step)) {
+    Tolvane* tolvane = control(call->object);
+    try {
+      if (call->method == "Rebuild") {
+        tolvane->Rebuild();
+      } else {
+        tolvane->Refresh();
+      }
+    } catch (const host::HostError& e) {
+      failed(call->object, call->method, e);
+    }
+  } else if (const auto* fail = std::get_if<FailStep>(&step)) {
+    world_.recorder.failOn(fail->object, fail->member, fail->op);
+  } else if (const auto* screen = std::get_if<ScreenStep>(&step)) {
+    world_.screen->set(screen->screen);
+  }
+}
+
+void Player::playStep(std::size_t i, std::ostream* trace) {
+  const Step& step = scenario_.steps.at(i);
+  apply(step);
+  if (trace != nullptr) {
+    *trace << "# step " << i + 1 << ": " << describe(step) << '\n';
+    const auto& writes = world_.recorder.writes;
+    for (; printed_ < writes.size(); ++printed_) *trace << model::formatWrite(writes[printed_]) << '\n';
+  }
+  printed_ = world_.recorder.writes.size();
+}
+
+void Player::playAll(std::ostream* trace) {
+  for (std::size_t i = 0; i < stepCount(); ++i) playStep(i, trace);
+}
+
+namespace {
+
+std::string shortest(double x) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+void Player::printState(std::ostream& out) const {
+  using model::Member;
+  out << "name left top width height font visible\n";
+  for (const auto& c : world_.form->controls()) {
+    const auto column = [&](Member member, double value) { return c->has(member) ? shortest(value) : "-"; };
+    out << c->name() << ' ' << column(Member::Left, c->left()) << ' ' << column(Member::Top, c->top()) << ' '
+        << column(Member::Width, c->width()) << ' ' << column(Member::Height, c->height()) << ' '
+        << (c->fontSize() ? shortest(*c->fontSize()) : "-") << ' '
+        << (c->has(Member::Visible) ? (c->visible() ? "true" : "false") : "-") << '\n';
+  }
+}
+
+}  // namespace tolvane::app

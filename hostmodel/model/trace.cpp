@@ -1,0 +1,68 @@
+#include "hostmodel/model/trace.h"
+
+#include <charconv>
+
+namespace tolvane::model {
+
+namespace {
+
+template <class Number>
+std::string shortest(Number x) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
+  return std::string(buffer, result.ptr);
+}
+
+std::string quoted(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string bare(const host::Value& value) {
+  using host::ValueType;
+  switch (host::typeOf(value)) {
+    case ValueType::Empty: return "";
+    case ValueType::Bool: return std::get<bool>(value) ? "true" : "false";
+    case ValueType::I16: return shortest(std::get<std::int16_t>(value));
+    case ValueType::I32: return shortest(std::get<std::int32_t>(value));
+    case ValueType::F32: return shortest(std::get<float>(value));
+    case ValueType::F64: return shortest(std::get<double>(value));
+    case ValueType::Str: return quoted(std::get<std::string>(value));
+    case ValueType::Object: return "<object>";
+  }
+  return "?";
+}
+
+}  // namespace
+
+std::string formatValue(const host::Value& value) {
+  return bare(value) + " " + std::string(host::typeName(host::typeOf(value)));
+}
+
+std::string formatWrite(const Write& write) {
+  std::string line;
+  switch (write.kind) {
+    case Write::Kind::EventFailure:
+      return "# failed: " + write.object + "." + write.member + ": " + write.error;
+    case Write::Kind::Store:
+      line = write.object + "." + write.member + " = " + (write.values.empty() ? "" : formatValue(write.values.front()));
+      break;
+    case Write::Kind::Call: {
+      line = write.object + "." + write.member + "(";
+      for (std::size_t i = 0; i < write.values.size(); ++i) {
+        if (i > 0) line += ", ";
+        line += formatValue(write.values[i]);
+      }
+      line += ")";
+      break;
+    }
+  }
+  if (!write.error.empty()) line += " ! " + write.error;
+  return line;
+}
+
+}  // namespace tolvane::model
