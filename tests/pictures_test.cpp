@@ -447,7 +447,7 @@ struct CliResult {
 CliResult run(const std::string& args, const fs::path& dir) {
   const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
   const std::string command =
-      std::string("'") + TOLVANE_EXE + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
+      std::string("'") + TOLVANE_CLI + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
   const int raw = std::system(command.c_str());
   CliResult result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
   fs::remove(out);
