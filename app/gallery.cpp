@@ -146,13 +146,13 @@ GalleryResult writeGallery(const fs::path& examplesDir, const fs::path& outDir) 
 
     page << "<p class=\"description\">"
          << escapeXml(scenario.description.empty() ? "(This example has no description.)" : scenario.description)
-         << "</p>\n<p class=\"how\">Play it yourself: <code>tolvane play examples/" << escapeXml(file.filename().string())
+         << "</p>\n<p class=\"how\">Play it yourself: <code>build/tolvane play examples/" << escapeXml(file.filename().string())
          << " --trace --svg DIR</code> &middot; <a href=\"" << escapeXml(name) << "/trace.txt\">the trace</a>";
     if (played.failures != 0) page << " &middot; " << played.failures << " failed writes (the trace shows them)";
     page << "</p>\n<div class=\"row\">\n";
     for (const PictureFile& picture : played.pictures) {
       const std::string href = escapeXml(name + "/" + picture.name);
-      page << "<figure><a href=\"" << href << "\"><img src=\"" << href << "\" width=\"" << shownSize(picture.width)
+      page << "<figure style=\"width: " << shownSize(picture.width) << "px\"><a href=\"" << href << "\"><img src=\"" << href << "\" width=\"" << shownSize(picture.width)
            << "\" height=\"" << shownSize(picture.height) << "\" alt=\"" << escapeXml(picture.caption)
            << "\"></a><figcaption>" << escapeXml(picture.caption) << "</figcaption></figure>\n";
     }

@@ -395,7 +395,7 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
     const bool bold = c.fontBold() && d->role == Role::Button;
     const std::string& text = c.name();
     const double room = d->w - 5 * P;
-    if (textWidth(text, size, bold) > room) size = std::max(6 * P, size * room / textWidth(text, size, bold));
+    if (textWidth(text, size, bold) > room) size = std::max(std::min(size, 7 * P), size * room / textWidth(text, size, bold));
     double lineWidth = textWidth(text, size, bold);
     std::string detail;
     if (!hidden && d->w >= 100 * P && d->h >= 4 * size) {
