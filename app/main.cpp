@@ -82,5 +82,9 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
 
   if (*galleryCommand) return gallery(galleryDir, examplesDir);
+  if (playCommand->count("--svg") != 0 && svgDir.empty()) {
+    std::cerr << "tolvane: --svg needs the folder to draw into\n";
+    return 2;
+  }
   return play(file, trace, state, svgDir);
 }

@@ -239,14 +239,14 @@ TEST(Pictures, RectsMatchTheModelFormBeforeAndAfterPlaying) {
     ASSERT_EQ(played.pictures.size(), scenario.steps.size() + 1);
 
     const auto first = controlRects(readFile(dir.path() / played.pictures.front().name));
-    for (const auto& spec : scenario.form.controls) {
-      if (spec.members) continue;  // the drawn-or-not rule is checked on the model below
-      const auto it = first.find(spec.name);
-      ASSERT_NE(it, first.end()) << spec.name;
-      EXPECT_EQ(number(it->second, "x"), spec.left) << spec.name;
-      EXPECT_EQ(number(it->second, "y"), spec.top) << spec.name;
-      EXPECT_EQ(number(it->second, "width"), spec.width) << spec.name;
-      EXPECT_EQ(number(it->second, "height"), spec.height) << spec.name;
+    for (const auto& given : scenario.form.controls) {
+      if (given.members) continue;  // the drawn-or-not rule is checked on the model below
+      const auto it = first.find(given.name);
+      ASSERT_NE(it, first.end()) << given.name;
+      EXPECT_EQ(number(it->second, "x"), given.left) << given.name;
+      EXPECT_EQ(number(it->second, "y"), given.top) << given.name;
+      EXPECT_EQ(number(it->second, "width"), given.width) << given.name;
+      EXPECT_EQ(number(it->second, "height"), given.height) << given.name;
     }
 
     const std::string last = readFile(dir.path() / played.pictures.back().name);
