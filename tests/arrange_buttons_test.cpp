@@ -168,13 +168,8 @@ TEST(ArrangeButtons, WithoutBrowserOrSplitterTheEdgeFallsBack) {
 }
 
 TEST(ArrangeButtons, WithoutAFormNothingChanges) {
-  Rig rig;
-  struct NoEvents final : host::FormEvents {
-    void ParentForm_Load() override {}
-    void ParentForm_Resize() override {}
-  } events;
-  TolvaneState unattached(rig.site(), events);
-  hostrules::ArrangeButtons(unattached);
+  RulesRig rig(hostForm(), normalScreen(), /*attached=*/false);
+  hostrules::ArrangeButtons(rig.state);
   EXPECT_TRUE(rig.writes().empty());
 }
 

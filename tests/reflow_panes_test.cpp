@@ -113,13 +113,8 @@ TEST(ReflowPanes, MissingControlsLeaveTheWorkingValuesAsTheyStand) {
 }
 
 TEST(ReflowPanes, WithoutAFormNothingChanges) {
-  Rig rig;
-  struct NoEvents final : host::FormEvents {
-    void ParentForm_Load() override {}
-    void ParentForm_Resize() override {}
-  } events;
-  TolvaneState unattached(rig.site(), events);
-  hostrules::ReflowPanes(unattached);
+  RulesRig rig(hostForm(), normalScreen(), /*attached=*/false);
+  hostrules::ReflowPanes(rig.state);
   EXPECT_TRUE(rig.writes().empty());
 }
 

@@ -58,16 +58,19 @@ class Rig {
   std::size_t mark_ = 0;
 };
 
-// A control state attached to a rig's form, for running the host-form rules by themselves.
+struct NoEvents final : host::FormEvents {
+  void ParentForm_Load() override {}
+  void ParentForm_Resize() override {}
+};
+
+// A control state on a rig's form, for running the host-form rules by themselves: attached to the
+// form, or not at all.
 struct RulesRig : Rig {
-  explicit RulesRig(model::FormSpec form = hostForm(), model::ScreenSpec screen = normalScreen())
+  explicit RulesRig(model::FormSpec form = hostForm(), model::ScreenSpec screen = normalScreen(), bool attached = true)
       : Rig(std::move(form), screen) {
-    state.ParentForm.assign(world().form);
+    if (attached) state.ParentForm.assign(world().form);
   }
-  struct NoEvents final : host::FormEvents {
-    void ParentForm_Load() override {}
-    void ParentForm_Resize() override {}
-  } events;
+  NoEvents events;
   TolvaneState state{site(), events};
 };
 
