@@ -8,13 +8,12 @@
 #include <new>
 #include <string>
 
+#include "hostmodel/dispatch/dispatch_object.h"
 #include "hostmodel/error.h"
 
 namespace tolvane::com {
 
-// The HRESULT that reports a host failure to a COM caller: the platform's own code where the
-// failure came from the platform, otherwise the run-time error an automation client knows.
-HRESULT hresultOf(const host::HostError& error) noexcept;
+using host::dispatch::hresultOf;
 
 // Sets the thread's error information (source, description, interface) and returns `hr`.
 HRESULT reportError(REFIID iid, HRESULT hr, const std::string& text) noexcept;

@@ -1,5 +1,6 @@
 #include "hostmodel/dispatch/dispatch_object.h"
 
+#include <ocidl.h>
 #include <oleauto.h>
 
 #include <cstdio>
@@ -190,19 +191,21 @@ void toVariant(const Value& value, VARIANT* out) {
 }
 
 DISPID DispatchObject::idOf(std::string_view member) {
+  const std::string key(member);
+  if (const auto cached = ids_.find(key); cached != ids_.end()) return cached->second;
   std::wstring name = widen(member);
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(hr)) {
     throw HostError(hr == DISP_E_UNKNOWNNAME ? Failure::MissingMember : failureKind(hr),
-                    "the object has no member " + std::string(member), static_cast<std::int32_t>(hr));
+                    "the object has no member " + key, static_cast<std::int32_t>(hr));
   }
+  ids_.emplace(key, id);
   return id;
 }
 
-Value DispatchObject::invoke(std::string_view member, WORD flags, std::span<const Value> args) {
-  const DISPID id = idOf(member);
+Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args) {
   // Arguments go in reverse order.
   std::vector<VARIANT> arguments(args.size());
   for (VARIANT& v : arguments) VariantInit(&v);
@@ -227,6 +230,7 @@ Value DispatchObject::invoke(std::string_view member, WORD flags, std::span<cons
   UINT argError = 0;
   const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
                                        (flags & DISPATCH_PROPERTYPUT) != 0 ? nullptr : &result.v, &exception, &argError);
+  if (hr == DISP_E_EXCEPTION && exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
   if (FAILED(hr)) {
     HostError error = failureOf(hr, &exception, member);
     SysFreeString(exception.bstrSource);
@@ -237,14 +241,242 @@ Value DispatchObject::invoke(std::string_view member, WORD flags, std::span<cons
   return fromVariant(result.v);
 }
 
-Value DispatchObject::get(std::string_view member) { return invoke(member, DISPATCH_PROPERTYGET, {}); }
+Value DispatchObject::get(std::string_view member) { return invoke(idOf(member), member, DISPATCH_PROPERTYGET, {}); }
 
 void DispatchObject::put(std::string_view member, const Value& value) {
-  invoke(member, DISPATCH_PROPERTYPUT, std::span<const Value>(&value, 1));
+  invoke(idOf(member), member, DISPATCH_PROPERTYPUT, std::span<const Value>(&value, 1));
 }
 
 void DispatchObject::call(std::string_view method, std::span<const Value> args) {
-  invoke(method, DISPATCH_METHOD, args);
+  invoke(idOf(method), method, DISPATCH_METHOD, args);
+}
+
+Value DispatchObject::item(const Value& index) {
+  return invoke(DISPID_VALUE, "Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::span<const Value>(&index, 1));
+}
+
+// ---- the form conversion
+
+namespace {
+
+[[noreturn]] void notAForm(const std::string& why) {
+  throw HostError(Failure::TypeMismatch, "type mismatch: the parent is not a form (" + why + ")");
+}
+
+// The attributes of a type, released when they go out of scope.
+class TypeAttributes {
+ public:
+  explicit TypeAttributes(ITypeInfo* info) : info_(info) {
+    if (FAILED(info_->GetTypeAttr(&attributes_))) attributes_ = nullptr;
+  }
+  ~TypeAttributes() {
+    if (attributes_ != nullptr) info_->ReleaseTypeAttr(attributes_);
+  }
+  TypeAttributes(const TypeAttributes&) = delete;
+  TypeAttributes& operator=(const TypeAttributes&) = delete;
+  const TYPEATTR* operator->() const { return attributes_; }
+  explicit operator bool() const { return attributes_ != nullptr; }
+
+ private:
+  ITypeInfo* info_;
+  TYPEATTR* attributes_ = nullptr;
+};
+
+// The default source interface of a class, or empty.
+ComRef<ITypeInfo> defaultSource(ITypeInfo* coclass) {
+  TypeAttributes attributes(coclass);
+  if (!attributes || attributes->typekind != TKIND_COCLASS) return {};
+  for (UINT i = 0; i < attributes->cImplTypes; ++i) {
+    INT flags = 0;
+    if (FAILED(coclass->GetImplTypeFlags(i, &flags))) continue;
+    if ((flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) continue;
+    HREFTYPE reference = 0;
+    ComRef<ITypeInfo> source;
+    if (SUCCEEDED(coclass->GetRefTypeOfImplType(i, &reference)) &&
+        SUCCEEDED(coclass->GetRefTypeInfo(reference, source.put()))) {
+      return source;
+    }
+  }
+  return {};
+}
+
+// The member identifier of the event `name` of a source interface, when it has one.
+bool eventId(ITypeInfo* source, const wchar_t* name, DISPID* id) {
+  std::wstring text = name;
+  LPOLESTR names[] = {text.data()};
+  MEMBERID member = MEMBERID_NIL;
+  if (FAILED(source->GetIDsOfNames(names, 1, &member))) return false;
+  *id = member;
+  return true;
+}
+
+// The sink advised to a form's source interface: Load and Resize run the handlers; a HostError
+// they raise goes back to the form's event dispatch as the failed HRESULT with its EXCEPINFO.
+class FormEventSink final : public IDispatch {
+ public:
+  FormEventSink(FormEvents& handlers, const IID& source, DISPID load, DISPID resize)
+      : handlers_(&handlers), source_(source), load_(load), resize_(resize) {}
+
+  void detach() noexcept { handlers_ = nullptr; }
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (out == nullptr) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == source_) {
+      *out = static_cast<IDispatch*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+  STDMETHODIMP_(ULONG) Release() override {
+    const LONG left = InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+  }
+
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+    if (names == nullptr || ids == nullptr) return E_INVALIDARG;
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < count; ++i) {
+      if (names[i] != nullptr && lstrcmpiW(names[i], L"Load") == 0) {
+        ids[i] = load_;
+      } else if (names[i] != nullptr && lstrcmpiW(names[i], L"Resize") == 0) {
+        ids[i] = resize_;
+      } else {
+        ids[i] = DISPID_UNKNOWN;
+        hr = DISP_E_UNKNOWNNAME;
+      }
+    }
+    return hr;
+  }
+  STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO* exception,
+                      UINT*) override {
+    if (result != nullptr) VariantInit(result);
+    // Events without a handler, and events still in delivery after the subscription was dropped,
+    // are ignored as a form's other events are.
+    FormEvents* handlers = handlers_;
+    if (handlers == nullptr || (id != load_ && id != resize_)) return S_OK;
+    // The handler may drop this subscription (a Rebuild re-attaches); the sink stays alive until
+    // the event returns.
+    ComRef<FormEventSink> alive(this);
+    try {
+      if (id == load_) {
+        handlers->ParentForm_Load();
+      } else {
+        handlers->ParentForm_Resize();
+      }
+      return S_OK;
+    } catch (const HostError& error) {
+      return exceptionOf(error, L"Tolvane", exception);
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_UNEXPECTED;
+    }
+  }
+
+ private:
+  ~FormEventSink() = default;
+
+  LONG references_ = 1;
+  FormEvents* handlers_;
+  IID source_;
+  DISPID load_;
+  DISPID resize_;
+};
+
+}  // namespace
+
+FormRef DispatchObject::asForm() {
+  ComRef<IProvideClassInfo> provider = dispatch_.query<IProvideClassInfo>(IID_IProvideClassInfo);
+  if (!provider) notAForm("it gives no class information");
+  ComRef<ITypeInfo> coclass;
+  if (FAILED(provider->GetClassInfo(coclass.put())) || !coclass) notAForm("its class information cannot be read");
+  ComRef<ITypeInfo> source = defaultSource(coclass.get());
+  if (!source) notAForm("its class has no default source interface");
+  IID sourceId{};
+  {
+    TypeAttributes attributes(source.get());
+    if (!attributes || attributes->typekind != TKIND_DISPATCH) notAForm("its events are not a dispatch interface");
+    sourceId = attributes->guid;
+  }
+  DISPID load = DISPID_UNKNOWN;
+  DISPID resize = DISPID_UNKNOWN;
+  if (!eventId(source.get(), L"Load", &load) || !eventId(source.get(), L"Resize", &resize)) {
+    notAForm("it raises no Load and Resize");
+  }
+  ComRef<IConnectionPointContainer> points = dispatch_.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  ComRef<IConnectionPoint> events;
+  if (!points || FAILED(points->FindConnectionPoint(sourceId, events.put())) || !events) {
+    notAForm("its events cannot be advised");
+  }
+  return std::make_shared<DispatchForm>(dispatch_.get(), events.get(), sourceId, load, resize);
+}
+
+DispatchForm::DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize)
+    : object_(dispatch), events_(events), source_(source), load_(load), resize_(resize) {}
+
+Subscription DispatchForm::advise(FormEvents& sink) {
+  auto* created = new FormEventSink(sink, source_, load_, resize_);
+  ComRef<FormEventSink> eventSink = ComRef<FormEventSink>::adopt(created);
+  DWORD cookie = 0;
+  const HRESULT hr = events_->Advise(static_cast<IDispatch*>(created), &cookie);
+  if (FAILED(hr)) {
+    created->detach();
+    throw failureOf(hr, nullptr, "advising the form's events");
+  }
+  return Subscription([events = events_, eventSink, cookie] {
+    eventSink->detach();
+    events->Unadvise(cookie);
+  });
+}
+
+// ---- failures reported to COM callers
+
+HRESULT hresultOf(const HostError& error) noexcept {
+  constexpr auto runtimeError = [](unsigned number) { return static_cast<HRESULT>(0x800A0000u | number); };
+  if (error.code() != 0 && FAILED(static_cast<HRESULT>(error.code()))) return static_cast<HRESULT>(error.code());
+  switch (error.failure()) {
+    case Failure::MissingControl: return runtimeError(438);  // object doesn't support this property or method
+    case Failure::MissingMember: return runtimeError(438);
+    case Failure::TypeMismatch: return runtimeError(13);
+    case Failure::Overflow: return runtimeError(6);
+    case Failure::DivisionByZero: return runtimeError(11);
+    case Failure::ValueRefused: return runtimeError(380);  // invalid property value
+    case Failure::NotAttached: return runtimeError(91);    // object variable not set
+    case Failure::SubscriptOutOfRange: return runtimeError(9);
+    case Failure::ArrayLocked: return runtimeError(10);
+    case Failure::NoValue: return runtimeError(91);
+    case Failure::OutOfMemory: return E_OUTOFMEMORY;
+    case Failure::Platform: return E_FAIL;
+  }
+  return E_FAIL;
+}
+
+HRESULT exceptionOf(const HostError& error, const wchar_t* source, EXCEPINFO* exception) noexcept {
+  const HRESULT hr = hresultOf(error);
+  if (exception == nullptr) return hr;
+  *exception = EXCEPINFO{};
+  exception->scode = hr;
+  exception->bstrSource = SysAllocString(source);
+  try {
+    const std::wstring text = widen(error.what());
+    exception->bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  } catch (...) {
+    exception->bstrDescription = nullptr;
+  }
+  return DISP_E_EXCEPTION;
 }
 
 }  // namespace tolvane::host::dispatch

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <oaidl.h>
+#include <ocidl.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "hostmodel/dispatch/com_ref.h"
 #include "hostmodel/host.h"
@@ -20,14 +23,48 @@ class DispatchObject : public Object {
   Value get(std::string_view member) override;
   void put(std::string_view member, const Value& value) override;
   void call(std::string_view method, std::span<const Value> args) override;
+  // The default member (DISPID_VALUE) with the index as its one argument.
+  Value item(const Value& index) override;
+
+  // A form when the object's class has a default source interface with Load and Resize that can be
+  // advised through its connection point; otherwise a TypeMismatch.
+  FormRef asForm() override;
 
   IDispatch* dispatch() const { return dispatch_.get(); }
 
  private:
   DISPID idOf(std::string_view member);
-  Value invoke(std::string_view member, WORD flags, std::span<const Value> args);
+  Value invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args);
 
   ComRef<IDispatch> dispatch_;
+  // Member identifiers are fixed for an object's life, so each name is looked up once.
+  std::unordered_map<std::string, DISPID> ids_;
+};
+
+// A form reached late-bound: its members through its IDispatch, its Load and Resize through the
+// connection point of its default source interface.
+class DispatchForm final : public Form, public std::enable_shared_from_this<DispatchForm> {
+ public:
+  DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize);
+
+  Value get(std::string_view member) override { return object_.get(member); }
+  void put(std::string_view member, const Value& value) override { object_.put(member, value); }
+  void call(std::string_view method, std::span<const Value> args) override { object_.call(method, args); }
+  Value item(const Value& index) override { return object_.item(index); }
+  FormRef asForm() override { return shared_from_this(); }
+
+  // Advises an event sink that runs `sink`'s handlers; dropping the subscription unadvises it and
+  // detaches the sink, so that an event the form is still delivering reaches nobody.
+  Subscription advise(FormEvents& sink) override;
+
+  IDispatch* dispatch() const { return object_.dispatch(); }
+
+ private:
+  DispatchObject object_;
+  ComRef<IConnectionPoint> events_;
+  IID source_;
+  DISPID load_;
+  DISPID resize_;
 };
 
 // Conversions between values and VARIANTs; a value that has no VARIANT form, or a VARIANT that is
@@ -37,6 +74,14 @@ void toVariant(const Value& value, VARIANT* out);  // `out` must be initialised 
 
 // The failure of a call: the HRESULT (the exception's own when the object raised one) and its text.
 HostError failureOf(HRESULT hr, const EXCEPINFO* exception, std::string_view what);
+
+// The HRESULT that reports a host failure to a COM caller: the platform's own code where the
+// failure came from the platform, otherwise the run-time error an automation client knows.
+HRESULT hresultOf(const HostError& error) noexcept;
+
+// Fills `exception` (when the caller gave one) for a failure of `source` and returns the HRESULT
+// an Invoke answers with: DISP_E_EXCEPTION with EXCEPINFO, the failure's own HRESULT without.
+HRESULT exceptionOf(const HostError& error, const wchar_t* source, EXCEPINFO* exception) noexcept;
 
 std::wstring widen(std::string_view utf8);
 std::string narrow(const wchar_t* text, std::size_t length);
