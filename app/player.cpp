@@ -1,6 +1,6 @@
 #include "app/player.h"
 
-#include <charconv>
+#include <optional>
 
 #include "hostmodel/model/trace.h"
 
@@ -110,25 +110,15 @@ void Player::playAll(std::ostream* trace) {
   for (std::size_t i = 0; i < stepCount(); ++i) playStep(i, trace);
 }
 
-namespace {
-
-std::string shortest(double x) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
-  return std::string(buffer, result.ptr);
-}
-
-}  // namespace
-
 void Player::printState(std::ostream& out) const {
   using model::Member;
-  out << "name left top width height font visible\n";
+  out << model::formatStateHeader() << '\n';
   for (const auto& c : world_.form->controls()) {
-    const auto column = [&](Member member, double value) { return c->has(member) ? shortest(value) : "-"; };
-    out << c->name() << ' ' << column(Member::Left, c->left()) << ' ' << column(Member::Top, c->top()) << ' '
-        << column(Member::Width, c->width()) << ' ' << column(Member::Height, c->height()) << ' '
-        << (c->fontSize() ? shortest(*c->fontSize()) : "-") << ' '
-        << (c->has(Member::Visible) ? (c->visible() ? "true" : "false") : "-") << '\n';
+    const auto column = [&](Member member, double value) { return c->has(member) ? std::optional(value) : std::nullopt; };
+    out << model::formatStateRow({c->name(), column(Member::Left, c->left()), column(Member::Top, c->top()),
+                                  column(Member::Width, c->width()), column(Member::Height, c->height()),
+                                  c->fontSize(), c->has(Member::Visible) ? std::optional(c->visible()) : std::nullopt})
+        << '\n';
   }
 }
 

@@ -37,6 +37,30 @@ std::optional<Member> memberNamed(std::string_view name) {
   return std::nullopt;
 }
 
+MemberSet membersOf(const ControlSpec& spec) {
+  MemberSet has;
+  if (spec.members) {
+    for (const auto& member : *spec.members) {
+      const auto which = memberNamed(member);
+      if (!which) throw std::invalid_argument("unknown member " + member);
+      has.set(bit(*which));
+    }
+  } else if (spec.kind == "Tolvane") {
+    for (Member m : {Member::Name, Member::Left, Member::Top, Member::Width, Member::Height, Member::Visible,
+                     Member::Parent}) {
+      has.set(bit(m));
+    }
+  } else {
+    for (Member m : {Member::Left, Member::Top, Member::Width, Member::Height, Member::Font, Member::Name,
+                     Member::Visible, Member::Move}) {
+      has.set(bit(m));
+    }
+    has.set(bit(Member::FontBold), spec.fontBold.has_value());
+    has.set(bit(Member::Text), spec.text.has_value());
+  }
+  return has;
+}
+
 // ---- Recorder ----
 
 void Recorder::failOn(std::string object, std::string member, Op op) {
@@ -105,26 +129,8 @@ ModelControl::ModelControl(Recorder& recorder, const ControlSpec& spec, std::wea
       geometry_{spec.left, spec.top, spec.width, spec.height},
       visible_(spec.visible),
       fontBold_(spec.fontBold.value_or(false)),
+      has_(membersOf(spec)),
       text_(spec.text.value_or("")) {
-  if (spec.members) {
-    for (const auto& member : *spec.members) {
-      const auto which = memberNamed(member);
-      if (!which) throw std::invalid_argument("unknown member " + member);
-      has_.set(bit(*which));
-    }
-  } else if (kind_ == "Tolvane") {
-    for (Member m : {Member::Name, Member::Left, Member::Top, Member::Width, Member::Height, Member::Visible,
-                     Member::Parent}) {
-      has_.set(bit(m));
-    }
-  } else {
-    for (Member m : {Member::Left, Member::Top, Member::Width, Member::Height, Member::Font, Member::Name,
-                     Member::Visible, Member::Move}) {
-      has_.set(bit(m));
-    }
-    has_.set(bit(Member::FontBold), spec.fontBold.has_value());
-    has_.set(bit(Member::Text), spec.text.has_value());
-  }
   if (has(Member::Font)) font_ = std::make_shared<ModelFont>(recorder_, name_ + ".Font", spec.fontSize);
 }
 

@@ -67,6 +67,10 @@ struct ControlSpec {
   std::optional<std::vector<std::string>> members;  // all the members it has, when given
 };
 
+// The members a control of `spec` has: those listed, or the usual ones of its kind.
+using MemberSet = std::bitset<static_cast<std::size_t>(Member::Count)>;
+MemberSet membersOf(const ControlSpec& spec);
+
 struct FormSpec {
   std::string name = "frmMain";
   double width = 9600, height = 7200;
@@ -132,10 +136,10 @@ class ModelControl final : public host::Object {
   std::string name_;
   std::string kind_;
   std::weak_ptr<ModelForm> form_;
-  std::bitset<static_cast<std::size_t>(Member::Count)> has_;
   double geometry_[4] = {0, 0, 0, 0};
   bool visible_ = true;
   bool fontBold_ = false;
+  MemberSet has_;
   std::string text_;
   std::shared_ptr<ModelFont> font_;
 };

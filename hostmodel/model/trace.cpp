@@ -65,4 +65,13 @@ std::string formatWrite(const Write& write) {
   return line;
 }
 
+std::string formatStateHeader() { return "name left top width height font visible"; }
+
+std::string formatStateRow(const StateRow& row) {
+  const auto number = [](const std::optional<double>& x) { return x ? shortest(*x) : std::string("-"); };
+  return row.name + ' ' + number(row.left) + ' ' + number(row.top) + ' ' + number(row.width) + ' ' +
+         number(row.height) + ' ' + number(row.fontSize) + ' ' +
+         (row.visible ? (*row.visible ? "true" : "false") : "-");
+}
+
 }  // namespace tolvane::model

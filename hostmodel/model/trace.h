@@ -4,6 +4,7 @@
 //   lstAllRecs.Width = 5820 i32 ! lstAllRecs has no member Width
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "hostmodel/model/model_form.h"
@@ -15,5 +16,15 @@ namespace tolvane::model {
 std::string formatValue(const host::Value& value);
 
 std::string formatWrite(const Write& write);
+
+// The final state table: `name left top width height font visible`, one row per control, numbers
+// in shortest form, `-` for a member the control lacks.
+struct StateRow {
+  std::string name;
+  std::optional<double> left, top, width, height, fontSize;
+  std::optional<bool> visible;
+};
+std::string formatStateHeader();
+std::string formatStateRow(const StateRow& row);
 
 }  // namespace tolvane::model
