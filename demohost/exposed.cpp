@@ -1,0 +1,121 @@
+#include "demohost/exposed.h"
+
+#include <new>
+
+#include "hostmodel/dispatch/dispatch_object.h"
+
+namespace tolvane::demohost {
+
+using host::HostError;
+using host::dispatch::exceptionOf;
+using host::dispatch::fromVariant;
+using host::dispatch::narrow;
+using host::dispatch::toVariant;
+
+ComRef<IDispatch> ExposedDispatch::expose(std::shared_ptr<Exposed> object) {
+  return ComRef<IDispatch>::adopt(new ExposedDispatch(std::move(object)));
+}
+
+host::Value objectValue(IDispatch* dispatch) {
+  return host::Value{host::ObjectRef{std::make_shared<host::dispatch::DispatchObject>(dispatch)}};
+}
+
+STDMETHODIMP ExposedDispatch::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IDispatch) {
+    *out = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) ExposedDispatch::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+STDMETHODIMP_(ULONG) ExposedDispatch::Release() {
+  const LONG left = InterlockedDecrement(&references_);
+  if (left == 0) delete this;
+  return static_cast<ULONG>(left);
+}
+
+STDMETHODIMP ExposedDispatch::GetTypeInfoCount(UINT* count) {
+  if (count == nullptr) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+STDMETHODIMP ExposedDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info != nullptr) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP ExposedDispatch::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (names == nullptr || ids == nullptr || count == 0) return E_INVALIDARG;
+  // Only the member's own name; named arguments are not taken.
+  for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+  if (names[0] == nullptr) return E_INVALIDARG;
+  try {
+    const std::string name = narrow(names[0], static_cast<std::size_t>(lstrlenW(names[0])));
+    if (!object_->has(name)) return DISP_E_UNKNOWNNAME;
+    for (std::size_t n = 0; n < names_.size(); ++n) {
+      if (names_[n] == name) {
+        ids[0] = static_cast<DISPID>(n + 1);
+        return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+      }
+    }
+    names_.push_back(name);
+    ids[0] = static_cast<DISPID>(names_.size());
+    return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDMETHODIMP ExposedDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO* exception, UINT*) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr)) return E_INVALIDARG;
+  const bool byIndex = id == DISPID_VALUE && object_->indexed();
+  if (!byIndex && (id < 1 || static_cast<std::size_t>(id) > names_.size())) return DISP_E_MEMBERNOTFOUND;
+  if (result != nullptr) VariantInit(result);
+  // Keeps the object alive while a member runs that may release the caller's last reference.
+  std::shared_ptr<Exposed> object = object_;
+  try {
+    // The arguments arrive last first.
+    std::vector<host::Value> args;
+    args.reserve(params->cArgs);
+    for (UINT i = params->cArgs; i > 0; --i) args.push_back(fromVariant(params->rgvarg[i - 1]));
+
+    host::Value value;
+    if (byIndex) {
+      if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+      value = object->item(args.front());
+    } else {
+      const std::string& name = names_[static_cast<std::size_t>(id) - 1];
+      if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
+        if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+        object->put(name, args.front());
+        return S_OK;
+      }
+      if ((flags & DISPATCH_PROPERTYGET) != 0 && args.empty()) {
+        value = object->get(name);
+      } else if ((flags & DISPATCH_METHOD) != 0) {
+        object->call(name, args);
+      } else {
+        return DISP_E_MEMBERNOTFOUND;
+      }
+    }
+    if (result != nullptr) toVariant(value, result);
+    return S_OK;
+  } catch (const HostError& error) {
+    return exceptionOf(error, L"TolvaneDemoHost", exception);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+}  // namespace tolvane::demohost

@@ -1,0 +1,60 @@
+// The demo host's objects as its forms engine exposes them to controls: C++ objects with the host
+// model's get/put/call, reached through IDispatch by name. Values cross as VARIANTs of their own
+// type; a HostError becomes DISP_E_EXCEPTION with its text in EXCEPINFO.
+#pragma once
+
+#include <oaidl.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hostmodel/dispatch/com_ref.h"
+#include "hostmodel/host.h"
+
+namespace tolvane::demohost {
+
+using host::dispatch::ComRef;
+
+class Exposed : public host::Object {
+ public:
+  // Whether the object has a member of that name (GetIDsOfNames answers from this).
+  virtual bool has(std::string_view member) const = 0;
+  // Whether the object has a default member taking an index (`Controls(i)`).
+  virtual bool indexed() const { return false; }
+};
+
+class ExposedDispatch : public IDispatch {
+ public:
+  explicit ExposedDispatch(std::shared_ptr<Exposed> object) : object_(std::move(object)) {}
+  ExposedDispatch(const ExposedDispatch&) = delete;
+  ExposedDispatch& operator=(const ExposedDispatch&) = delete;
+
+  // A new adapter with one reference, which the caller owns.
+  static ComRef<IDispatch> expose(std::shared_ptr<Exposed> object);
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+  STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                      EXCEPINFO* exception, UINT* argError) override;
+
+ protected:
+  virtual ~ExposedDispatch() = default;
+  Exposed& object() const { return *object_; }
+
+ private:
+  LONG references_ = 1;
+  std::shared_ptr<Exposed> object_;
+  std::vector<std::string> names_;  // DISPID n is names_[n - 1]
+};
+
+// A value that carries `dispatch` as an object, as a get returns it.
+host::Value objectValue(IDispatch* dispatch);
+
+}  // namespace tolvane::demohost

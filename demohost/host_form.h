@@ -1,0 +1,108 @@
+// The demo host's form: a real Win32 window with a real child window for every control of a
+// scenario's form, exposed to the controls it hosts as a form object (type information whose
+// default source interface raises Load and Resize, `Controls`, named controls, sizes in twips), and
+// Brenmoor's Tolvane control hosted on it through the host's own client site.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hostmodel/dispatch/com_ref.h"
+#include "hostmodel/model/model_form.h"
+#include "hostmodel/model/trace.h"
+
+namespace tolvane::demohost {
+
+using host::dispatch::ComRef;
+
+struct FormOptions {
+  // False: the form's class raises neither Load nor Resize (a plain panel), so it is no form to a
+  // control that needs one.
+  bool raisesFormEvents = true;
+  // The ambient UserMode the control is given: True at run time.
+  bool userMode = true;
+};
+
+class HostForm {
+ public:
+  // Creates the window (hidden) and its child windows. Every write a hosted control makes to the
+  // form or its controls goes to `recorder`, which must outlive the form.
+  HostForm(const model::FormSpec& spec, model::Recorder& recorder, FormOptions options = {});
+  ~HostForm();
+  HostForm(const HostForm&) = delete;
+  HostForm& operator=(const HostForm&) = delete;
+
+  HWND window() const { return window_; }
+  const std::string& name() const { return name_; }
+  // The form object as controls see it.
+  IDispatch* form() const;
+
+  // Creates and sites Brenmoor's control for the form's control of kind "Tolvane" and loads it,
+  // which runs its ReadProperties. Returns the HRESULT of the loading; a failure is also recorded as
+  // the failure of the control's ReadProperties, and the form goes on without the control.
+  HRESULT loadControl();
+  // The hosted control, or null.
+  IDispatch* control() const { return control_.get(); }
+  const std::string& controlName() const { return controlName_; }
+  // Closes and releases the hosted control.
+  void unloadControl();
+
+  // The form's events, as the host raises them.
+  void raiseLoad();
+  void raiseResize();
+
+  // What a user does: the window's inner size becomes that of a form of `width` x `height` twips
+  // with the scenario's frame (the real frame is the platform's own), the window is shown, and one
+  // Resize is raised (also when the size is unchanged).
+  void resizeTo(double width, double height);
+  void minimize();
+  void restore();
+  void maximize();
+
+  // The host's own change of a member (no write recorded); a changed form size raises Resize.
+  void setDirect(const std::string& object, const std::string& member, const host::Value& value);
+
+  // Clicks a tab button: it becomes the bold one and the control relays the form out.
+  void clickTab(const std::string& name);
+
+  // Every control after the last step, in `Controls` order.
+  std::vector<model::StateRow> state() const;
+
+  // How many Resize events the form has raised.
+  int resizesRaised() const { return resizes_; }
+  double twipsPerPixel() const { return twipsPerPixel_; }
+
+  // Runs the window's pending messages.
+  static void pump();
+
+ private:
+  struct Objects;
+  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void sized(WPARAM kind);
+
+  model::Recorder& recorder_;
+  std::string name_;
+  double frameWidth_;
+  double frameHeight_;
+  double twipsPerPixel_;
+  bool userMode_;
+  HWND window_ = nullptr;
+  std::unique_ptr<Objects> objects_;
+  std::string controlName_;
+  ComRef<IOleObject> oleControl_;
+  ComRef<IDispatch> control_;
+  ComRef<IOleClientSite> site_;
+  int resizes_ = 0;
+  int lastState_ = -1;
+  SIZE lastClient_{-1, -1};
+};
+
+// Twips per pixel of the screen: 1440 over its logical resolution, as the screen's metrics give it.
+int screenTwipsPerPixel();
+
+}  // namespace tolvane::demohost
