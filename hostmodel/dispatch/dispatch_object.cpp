@@ -36,6 +36,13 @@ Failure failureKind(HRESULT hr) {
     case DISP_E_DIVBYZERO:
     case static_cast<HRESULT>(0x800A000B):  // division by zero
       return Failure::DivisionByZero;
+    case static_cast<HRESULT>(0x800A017C):  // invalid property value
+      return Failure::ValueRefused;
+    case DISP_E_BADINDEX:
+    case static_cast<HRESULT>(0x800A0009):  // subscript out of range
+      return Failure::SubscriptOutOfRange;
+    case static_cast<HRESULT>(0x800A005B):  // object variable not set
+      return Failure::NotAttached;
     case E_OUTOFMEMORY:
       return Failure::OutOfMemory;
     default:
