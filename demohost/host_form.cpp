@@ -842,7 +842,7 @@ HostForm::HostForm(const model::FormSpec& spec, model::Recorder& recorder, FormO
   o.form->collectionDispatch = ExposedDispatch::expose(o.form->collection);
 
   const std::wstring title = host::dispatch::widen(spec.name) + L" - Tolvane demo host";
-  window_ = CreateWindowExW(0, kWindowClass, title.c_str(), kFormStyle, 40, 40, 100, 100, nullptr, nullptr,
+  window_ = CreateWindowExW(0, kWindowClass, title.c_str(), kFormStyle, 0, 0, 100, 100, nullptr, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   if (window_ == nullptr) throw HostError(Failure::Platform, "cannot create the form's window");
   o.shared->form = window_;

@@ -59,7 +59,8 @@ int play(const std::string& file, bool trace, bool state, const std::wstring& sc
   int failures = 0;
   for (std::size_t i = 0; i < player.stepCount(); ++i) {
     player.playStep(i, trace ? &std::cout : nullptr);
-    if (screenshots.empty()) continue;
+    // A minimised window shows nothing to capture.
+    if (screenshots.empty() || IsIconic(player.form().window())) continue;
     RedrawWindow(player.form().window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     tolvane::demohost::HostForm::pump();
     Sleep(100);  // lets the X server show what was drawn before it is read back

@@ -38,8 +38,10 @@ void chunk(std::vector<std::uint8_t>& out, const char type[4], const std::vector
 
 Picture captureWindow(HWND window) {
   Picture picture;
+  // The inner area: without a window manager nobody draws the frame.
   RECT r{};
-  if (!GetWindowRect(window, &r)) return picture;
+  if (!GetClientRect(window, &r)) return picture;
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
   picture.width = r.right - r.left;
   picture.height = r.bottom - r.top;
   if (picture.width <= 0 || picture.height <= 0) return Picture{};

@@ -17,7 +17,7 @@ struct Picture {
   std::vector<std::uint8_t> rgb;
 };
 
-// What the screen shows of `window`, frame included.
+// What the screen shows of `window`'s inner area.
 Picture captureWindow(HWND window);
 
 std::vector<std::uint8_t> encodePng(const Picture& picture);
