@@ -181,6 +181,7 @@ void ModelControl::put(std::string_view member, const Value& value) {
     store(*which, value);
   });
   if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  raiseStored(member);
 }
 
 void ModelControl::call(std::string_view method, std::span<const Value> args) {
@@ -195,6 +196,7 @@ void ModelControl::call(std::string_view method, std::span<const Value> args) {
     std::copy(values, values + args.size(), geometry_);
   });
   if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  raiseStored(method);
 }
 
 void ModelControl::raiseOwnResize() {
@@ -203,6 +205,15 @@ void ModelControl::raiseOwnResize() {
     onResize();
   } catch (const HostError& e) {
     recorder_.record(Write{Write::Kind::EventFailure, name_, "Resize", {}, e.what()});
+  }
+}
+
+void ModelControl::raiseStored(std::string_view member) {
+  if (!onStore) return;
+  try {
+    onStore(member);
+  } catch (const HostError& e) {
+    recorder_.record(Write{Write::Kind::EventFailure, name_, std::string(member), {}, e.what()});
   }
 }
 

@@ -123,10 +123,16 @@ class ModelControl final : public host::Object {
   // For the control's extender: the control's own Resize, raised when its Width or Height changes.
   std::function<void()> onResize;
 
+  // The host's own code that runs after a store or call on this control succeeds (a Change or Click
+  // handler, say), with the member's name. It may call back into the layout control. A host failure it
+  // raises goes back to the host's event dispatch, not to the store.
+  std::function<void(std::string_view member)> onStore;
+
  private:
   void require(std::string_view member, Member which, Op op) const;
   void store(Member which, const host::Value& value);
   void raiseOwnResize();
+  void raiseStored(std::string_view member);
 
   Recorder& recorder_;
   std::string name_;
