@@ -46,10 +46,14 @@ class Recorder {
 
   void failOn(std::string object, std::string member, Op op);
   // Throws the injected failure, if there is one for this operation.
-  void check(std::string_view object, std::string_view member, Op op) const;
+  void check(std::string_view object, std::string_view member, Op op) const {
+    if (!failures_.empty()) checkInjected(object, member, op);
+  }
   void record(Write write);
 
  private:
+  void checkInjected(std::string_view object, std::string_view member, Op op) const;
+
   std::set<std::tuple<std::string, std::string, Op>, std::less<>> failures_;
 };
 
@@ -202,7 +206,12 @@ class ModelForm final : public host::Form, public std::enable_shared_from_this<M
   double width_, height_, frameWidth_, frameHeight_;
   std::int16_t windowState_;
   std::vector<std::shared_ptr<ModelControl>> controls_;
-  std::unordered_map<std::string, std::size_t> byName_;
+  // Looked up by name on every use, so by a view, without making a string of it.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+  };
+  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> byName_;
   host::ObjectRef collection_;
   std::vector<std::pair<std::uint64_t, host::FormEvents*>> sinks_;
   std::uint64_t nextSink_ = 1;
