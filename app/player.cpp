@@ -25,6 +25,13 @@ Tolvane* Player::control(const std::string& name) {
   return nullptr;
 }
 
+model::ModelSite* Player::site(const std::string& name) {
+  for (auto& placed : placed_) {
+    if (placed.name == name) return placed.site.get();
+  }
+  return nullptr;
+}
+
 void Player::failed(const std::string& object, const std::string& what, const host::HostError& error) {
   world_.recorder.record(model::Write{model::Write::Kind::EventFailure, object, what, {}, error.what()});
 }

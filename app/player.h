@@ -28,6 +28,7 @@ class Player {
   model::ModelWorld& world() { return world_; }
   const model::ModelWorld& world() const { return world_; }
   Tolvane* control(const std::string& name);
+  model::ModelSite* site(const std::string& name);
 
   // The final table: `name left top width height font visible`, one row per control.
   void printState(std::ostream& out) const;

@@ -8,6 +8,7 @@
 namespace tolvane {
 
 void ParentFormRef::assign(host::FormRef form) {
+  if (form == nullptr) throw host::HostError(host::Failure::TypeMismatch, "type mismatch: no form");
   // Subscribe before dropping the old subscription, so that re-assigning the same form never leaves
   // it without one.
   host::Subscription subscription = form->advise(sink_);

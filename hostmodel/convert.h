@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "hostmodel/error.h"
 #include "hostmodel/value.h"
 
 namespace tolvane::host::convert {

@@ -19,9 +19,10 @@ namespace {
 host::ObjectRef formControls(TolvaneState& state) { return state.parentForm()->object("Controls"); }
 
 // The number of records a `Count` gives: the index is a signed 16-bit integer, so a larger form is
-// recorded up to its 32,768th control.
+// recorded up to its 32,768th control. A negative count forms no array at all.
 std::size_t recordCount(std::int32_t count) {
-  return static_cast<std::size_t>(std::clamp<std::int64_t>(count, 0, kMaxRecords));
+  if (count < 0) throw host::HostError(host::Failure::SubscriptOutOfRange, "negative control count");
+  return std::min<std::size_t>(static_cast<std::size_t>(count), kMaxRecords);
 }
 
 }  // namespace

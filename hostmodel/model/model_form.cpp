@@ -310,8 +310,8 @@ std::shared_ptr<ModelForm> ModelForm::create(Recorder& recorder, const FormSpec&
   return form;
 }
 
-double ModelForm::scaleWidth() const { return std::max(0.0, width_ - frameWidth_); }
-double ModelForm::scaleHeight() const { return std::max(0.0, height_ - frameHeight_); }
+double ModelForm::scaleWidth() const { return width_ - frameWidth_; }
+double ModelForm::scaleHeight() const { return height_ - frameHeight_; }
 
 std::shared_ptr<ModelControl> ModelForm::find(std::string_view name) const {
   const auto it = byName_.find(name);

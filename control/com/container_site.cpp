@@ -1,0 +1,150 @@
+#include "control/com/container_site.h"
+
+#include <olectl.h>
+
+#include <memory>
+#include <string>
+
+#include "hostmodel/convert.h"
+#include "hostmodel/dispatch/dispatch_object.h"
+
+namespace tolvane::com {
+
+namespace {
+
+using host::dispatch::ComRef;
+
+// The extender: the control as its form sees it. Its size is the control's own extent; every other
+// member (Parent first of all) belongs to the container's extended control.
+class Extender final : public host::Object {
+ public:
+  Extender(ContainerSite& site, OwnExtent& extent) : site_(site), extent_(extent) {}
+
+  host::Value get(std::string_view member) override {
+    if (member == "Width") return host::Value{extent_.widthTwips()};
+    if (member == "Height") return host::Value{extent_.heightTwips()};
+    return extended(member).get(member);
+  }
+
+  void put(std::string_view member, const host::Value& value) override {
+    if (member == "Width") {
+      extent_.setWidthTwips(host::convert::readSingle(value));
+    } else if (member == "Height") {
+      extent_.setHeightTwips(host::convert::readSingle(value));
+    } else {
+      extended(member).put(member, value);
+    }
+  }
+
+  void call(std::string_view method, std::span<const host::Value> args) override {
+    extended(method).call(method, args);
+  }
+
+ private:
+  host::dispatch::DispatchObject extended(std::string_view member) {
+    ComRef<IDispatch> dispatch = site_.extendedControl();
+    if (!dispatch) {
+      throw host::HostError(host::Failure::MissingMember,
+                            "the container gives the control no extender with " + std::string(member));
+    }
+    return host::dispatch::DispatchObject(dispatch.get());
+  }
+
+  ContainerSite& site_;
+  OwnExtent& extent_;
+};
+
+// The screen, from the system's metrics: twips per pixel from the logical DPI.
+class Screen final : public host::Object {
+ public:
+  host::Value get(std::string_view member) override {
+    if (member == "TwipsPerPixelX") return host::Value{twipsPerPixel(LOGPIXELSX)};
+    if (member == "TwipsPerPixelY") return host::Value{twipsPerPixel(LOGPIXELSY)};
+    if (member == "Width") return host::Value{static_cast<float>(GetSystemMetrics(SM_CXSCREEN)) * twipsPerPixel(LOGPIXELSX)};
+    if (member == "Height") return host::Value{static_cast<float>(GetSystemMetrics(SM_CYSCREEN)) * twipsPerPixel(LOGPIXELSY)};
+    throw host::HostError(host::Failure::MissingMember, "the screen has no member " + std::string(member));
+  }
+  void put(std::string_view member, const host::Value&) override {
+    throw host::HostError(host::Failure::ValueRefused, "the screen's " + std::string(member) + " cannot be set");
+  }
+  void call(std::string_view method, std::span<const host::Value>) override {
+    throw host::HostError(host::Failure::MissingMember, "the screen has no method " + std::string(method));
+  }
+
+ private:
+  static float twipsPerPixel(int axis) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, axis) : 0;
+    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    if (dpi <= 0) throw host::HostError(host::Failure::Platform, "the screen's resolution is unknown");
+    return static_cast<float>(1440 / dpi);
+  }
+};
+
+}  // namespace
+
+ContainerSite::ContainerSite(OwnExtent& extent) : extent_(extent) {}
+
+host::Value ContainerSite::ambient(std::string_view name) {
+  const DISPID known = name == "UserMode" ? DISPID_AMBIENT_USERMODE : DISPID_UNKNOWN;
+  ComRef<IDispatch> ambients = clientSite_.query<IDispatch>(IID_IDispatch);
+  if (!ambients) {
+    if (known == DISPID_AMBIENT_USERMODE) return host::Value{true};
+    throw host::HostError(host::Failure::MissingMember, "the container has no ambient " + std::string(name));
+  }
+  DISPID id = known;
+  if (id == DISPID_UNKNOWN) {
+    std::wstring wide = host::dispatch::widen(name);
+    LPOLESTR names[] = {wide.data()};
+    const HRESULT hr = ambients->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) throw host::dispatch::failureOf(hr, nullptr, "Ambient." + std::string(name));
+  }
+  DISPPARAMS none{};
+  VARIANT result;
+  VariantInit(&result);
+  EXCEPINFO exception{};
+  const HRESULT hr =
+      ambients->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, &exception, nullptr);
+  if (FAILED(hr)) {
+    VariantClear(&result);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrHelpFile);
+    // A container that does not know the ambient leaves its default.
+    if (known == DISPID_AMBIENT_USERMODE && (hr == DISP_E_MEMBERNOTFOUND || hr == E_NOTIMPL)) {
+      SysFreeString(exception.bstrDescription);
+      return host::Value{true};
+    }
+    host::HostError error = host::dispatch::failureOf(hr, &exception, "Ambient." + std::string(name));
+    SysFreeString(exception.bstrDescription);
+    throw error;
+  }
+  try {
+    host::Value value = host::dispatch::fromVariant(result);
+    VariantClear(&result);
+    return value;
+  } catch (...) {
+    VariantClear(&result);
+    throw;
+  }
+}
+
+bool ContainerSite::userMode() noexcept {
+  try {
+    return !host::convert::equalsFalse(ambient("UserMode"));
+  } catch (...) {
+    return true;
+  }
+}
+
+ComRef<IDispatch> ContainerSite::extendedControl() const {
+  ComRef<IOleControlSite> controlSite = clientSite_.query<IOleControlSite>(IID_IOleControlSite);
+  ComRef<IDispatch> extended;
+  if (controlSite && FAILED(controlSite->GetExtendedControl(extended.put()))) extended.reset();
+  return extended;
+}
+
+host::ObjectRef ContainerSite::extender() { return std::make_shared<Extender>(*this, extent_); }
+
+host::ObjectRef ContainerSite::screen() { return std::make_shared<Screen>(); }
+
+}  // namespace tolvane::com

@@ -1,0 +1,50 @@
+// The control's container as the host model sees it: ambient properties from the client site's
+// ambient dispatch, the extender from the client site's extended control, and the control's own
+// size through its extent (which the control reports to the container).
+#pragma once
+
+#include <ocidl.h>
+#include <oleidl.h>
+
+#include "hostmodel/dispatch/com_ref.h"
+#include "hostmodel/host.h"
+
+namespace tolvane::com {
+
+// The control's own size, in twips, as the control keeps it.
+class OwnExtent {
+ public:
+  virtual float widthTwips() const = 0;
+  virtual float heightTwips() const = 0;
+  virtual void setWidthTwips(float twips) = 0;
+  virtual void setHeightTwips(float twips) = 0;
+
+ protected:
+  ~OwnExtent() = default;
+};
+
+class ContainerSite final : public host::Site {
+ public:
+  explicit ContainerSite(OwnExtent& extent);
+
+  void setClientSite(IOleClientSite* site) { clientSite_ = host::dispatch::ComRef<IOleClientSite>(site); }
+  IOleClientSite* clientSite() const { return clientSite_.get(); }
+
+  // An ambient property; a container that does not give one leaves the platform's default (for
+  // UserMode: True, run time).
+  host::Value ambient(std::string_view name) override;
+  host::ObjectRef extender() override;
+  host::ObjectRef screen() override;
+
+  // `Ambient.UserMode` is not False; True also when the container cannot say.
+  bool userMode() noexcept;
+
+  // The extended control the container wraps around the control, or empty.
+  host::dispatch::ComRef<IDispatch> extendedControl() const;
+
+ private:
+  OwnExtent& extent_;
+  host::dispatch::ComRef<IOleClientSite> clientSite_;
+};
+
+}  // namespace tolvane::com

@@ -1,0 +1,36 @@
+// The module entry point and the four server exports. Each hands over to the server's runtime
+// together with the registration record.
+#include <windows.h>
+#include <olectl.h>
+
+#include "control/com/class_factory.h"
+#include "control/com/registration.h"
+#include "control/com/server_module.h"
+
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    tolvane::com::ServerModule::setHandle(module);
+    DisableThreadLibraryCalls(module);
+  }
+  return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+  return tolvane::com::getClassObject(clsid, iid, out);
+}
+
+STDAPI DllCanUnloadNow() { return tolvane::com::canUnloadNow(); }
+
+STDAPI DllRegisterServer() {
+  tolvane::com::SystemRegistry registry;
+  try {
+    return tolvane::com::registerServer(tolvane::com::tolvaneRecord(), tolvane::com::ServerModule::path(), registry);
+  } catch (...) {
+    return E_OUTOFMEMORY;
+  }
+}
+
+STDAPI DllUnregisterServer() {
+  tolvane::com::SystemRegistry registry;
+  return tolvane::com::unregisterServer(tolvane::com::tolvaneRecord(), registry);
+}

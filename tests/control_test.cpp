@@ -1,0 +1,112 @@
+// The control object: attaching to its form, the form's Load, and its own size.
+#include "control/tolvane.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/rig.h"
+
+namespace {
+
+using namespace tolvane;
+using namespace tolvane::testing;
+
+TEST(Control, StartsWithEveryPropertyFalseAndPropertiesArePlainFields) {
+  Rig rig;
+  Tolvane& c = rig.control();
+  EXPECT_FALSE(c.ResizeFont());
+  EXPECT_FALSE(c.KeepRatio());
+  EXPECT_FALSE(c.gfLowRes());
+  EXPECT_FALSE(c.mfRebuild());
+  c.KeepRatio(true);
+  c.gfLowRes(true);
+  EXPECT_TRUE(c.KeepRatio());
+  EXPECT_TRUE(c.gfLowRes());
+  EXPECT_FALSE(c.ResizeFont());
+  EXPECT_TRUE(rig.writes().empty());  // no other effect
+}
+
+TEST(Control, ReadPropertiesAttachesAtRunTimeOnly) {
+  Rig designTime(hostForm(), normalScreen(), /*userMode=*/false);
+  designTime.control().UserControl_ReadProperties();
+  EXPECT_EQ(designTime.form().subscriberCount(), 0u);
+  designTime.form().raiseLoad();
+  EXPECT_FALSE(designTime.control().mfRebuild());
+
+  Rig runTime;
+  runTime.control().UserControl_ReadProperties();
+  EXPECT_EQ(runTime.form().subscriberCount(), 1u);
+  runTime.form().raiseLoad();
+  EXPECT_TRUE(runTime.control().mfRebuild());
+}
+
+TEST(Control, AParentThatIsNotAFormIsATypeMismatchAndLeavesTheControlUnattached) {
+  auto form = hostForm();
+  spec(form, "Tolvane1").members = std::vector<std::string>{"Name", "Left", "Top", "Width", "Height"};  // no Parent
+  Rig rig(form);
+  EXPECT_THROW(rig.control().UserControl_ReadProperties(), host::HostError);
+  EXPECT_FALSE(rig.control().state().ParentForm.attached());
+  EXPECT_THROW(rig.control().Refresh(), host::HostError);
+  EXPECT_NO_THROW(rig.control().Rebuild());
+  EXPECT_TRUE(rig.writes().empty());
+}
+
+TEST(Control, ReattachingKeepsExactlyOneSubscription) {
+  Rig rig;
+  rig.control().UserControl_ReadProperties();
+  rig.control().UserControl_ReadProperties();
+  rig.control().Rebuild();
+  EXPECT_EQ(rig.form().subscriberCount(), 1u);
+}
+
+TEST(Control, LoadResetsTheSnapshotMarkerAndRecordsTheHeightRatio) {
+  Rig rig;
+  rig.load();
+  rig.show();
+  ASSERT_NE(rig.control().state().msOrigScaleWidth, 0);
+  rig.control().mfRebuild(false);
+  rig.form().raiseLoad();
+  EXPECT_EQ(rig.control().state().msOrigScaleWidth, 0);
+  EXPECT_TRUE(rig.control().mfRebuild());
+  EXPECT_FLOAT_EQ(rig.control().state().msHeightRatio, 6405.0f / 9120.0f);
+  EXPECT_EQ(rig.control().state().maControls.size(), rig.form().controls().size());  // still held
+}
+
+TEST(Control, LoadOnAFormOfWidthZeroFailsAfterResettingAndKeepsTheOldRatio) {
+  Rig rig;
+  rig.load();
+  rig.show();
+  const float ratio = rig.control().state().msHeightRatio;
+  rig.control().mfRebuild(false);
+  rig.form().setSizeDirect(0, 6405);
+  rig.mark();
+  rig.form().raiseLoad();
+  EXPECT_EQ(rig.writes(), (std::vector<std::string>{"# failed: frmMain.Load: division by zero"}));
+  EXPECT_EQ(rig.control().state().msOrigScaleWidth, 0);
+  EXPECT_TRUE(rig.control().mfRebuild());
+  EXPECT_EQ(rig.control().state().msHeightRatio, ratio);
+}
+
+TEST(Control, AControlAttachedOnlyByRebuildKeepsRatioZeroAndRebuildFalse) {
+  Rig rig;
+  rig.control().Rebuild();
+  EXPECT_TRUE(rig.control().state().ParentForm.attached());
+  EXPECT_EQ(rig.control().state().msHeightRatio, 0);
+  EXPECT_FALSE(rig.control().mfRebuild());
+}
+
+TEST(Control, ItsOwnSizeSnapsBackToThePictureWhateverTheContainerTries) {
+  for (const bool userMode : {false, true}) {
+    Rig rig(hostForm(), normalScreen(), userMode);
+    rig.ctl("Tolvane1").setDirect("Width", host::Value{2000.0});
+    EXPECT_EQ(rig.ctl("Tolvane1").width(), 480);
+    EXPECT_EQ(rig.ctl("Tolvane1").height(), 450);
+    EXPECT_EQ(rig.control().Image1().Left, 0);
+    EXPECT_EQ(rig.control().Image1().Top, 0);
+    // The nested run caused by the first store changes nothing further.
+    EXPECT_EQ(rig.writesTo("Tolvane1", "Width"), (std::vector<std::string>{"480 f32", "480 f32"}));
+    EXPECT_EQ(rig.writesTo("Tolvane1", "Height"), (std::vector<std::string>{"450 f32", "450 f32"}));
+    EXPECT_EQ(rig.form().subscriberCount(), 0u);  // resizing never attaches
+  }
+}
+
+}  // namespace

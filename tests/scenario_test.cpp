@@ -1,0 +1,120 @@
+// Scenario files and the command-line player: malformed input, and the example host form.
+#include "app/scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+#include "app/player.h"
+
+namespace {
+
+using namespace tolvane;
+
+struct CliRun {
+  int status;
+  std::string out;
+};
+
+// Runs the command-line program, capturing standard output and error.
+CliRun runCli(const std::string& args) {
+  const std::string command = std::string(TOLVANE_CLI) + " " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return {-1, ""};
+  std::string out;
+  std::array<char, 4096> buffer{};
+  while (const std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
+  const int status = pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+const char* kMinimal = R"({"form": {"controls": [{"name": "Tolvane1", "kind": "Tolvane"}]}, "steps": [)";
+
+TEST(Scenario, MalformedFilesNameThePlaceAndWhatIsWrong) {
+  struct Case { std::string text; std::string message; };
+  const std::vector<Case> cases = {
+      {"{\"form\": {\n  \"controls\": [,]}}", "bad.json: line 2, column 16: not valid JSON"},
+      {R"({"steps": []})", "bad.json: at /: missing field \"form\""},
+      {R"({"form": {"controls": []}, "steps": [], "color": 1})", "bad.json: at /color: unknown field \"color\""},
+      {R"({"form": {"controls": [{"name": 3}]}, "steps": []})", "at /form/controls/0/name: expected text, found a number"},
+      {R"({"form": {"controls": [{"name": "a"}, {"name": "a"}]}, "steps": []})", "at /form/controls/1/name: the name \"a\" is taken"},
+      {R"({"form": {"controls": [{"name": "a", "members": ["Left", "Colour"]}]}, "steps": []})",
+       "at /form/controls/0/members/1: unknown member \"Colour\""},
+      {std::string(kMinimal) + R"({"resize": {"width": "wide", "height": 1}}]})",
+       "at /steps/0/resize/width: expected a number, found text"},
+      {std::string(kMinimal) + R"({"resize": {"width": 1}}]})", "at /steps/0/resize: missing field \"height\""},
+      {std::string(kMinimal) + R"({"jump": {}}]})", "at /steps/0/jump: unknown step \"jump\""},
+      {std::string(kMinimal) + R"({"load": {}, "minimize": {}}]})", "at /steps/0: a step has exactly one kind"},
+      {std::string(kMinimal) + R"({"call": {"object": "Tolvane1", "method": "Paint"}}]})",
+       "at /steps/0/call/method: expected Rebuild or Refresh"},
+      {std::string(kMinimal) + R"({"set": {"object": "Tolvane1", "member": "KeepRatio", "value": 1}}]})",
+       "at /steps/0/set/value: KeepRatio takes true or false"},
+      {std::string(kMinimal) + R"({"fail": {"object": "Nobody", "member": "Left", "op": "get"}}]})",
+       "at /steps/0/fail/object: no object named \"Nobody\""},
+      {std::string(kMinimal) + R"({"fail": {"object": "Tolvane1", "member": "Left", "op": "break"}}]})",
+       "at /steps/0/fail/op: expected get, set or call"},
+  };
+  for (const Case& c : cases) {
+    try {
+      app::parseScenario(c.text, "bad.json");
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const app::ScenarioError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what() << "\nwanted: " << c.message;
+    }
+  }
+}
+
+TEST(Scenario, AMalformedFileExitsWith2AndPlaysNothing) {
+  const std::string path = ::testing::TempDir() + "malformed.json";
+  std::ofstream(path) << std::string(kMinimal) + R"({"resize": {"width": 1, "height": 1}}, {"load": 1}]})";
+  const CliRun run = runCli("play " + path + " --trace");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "tolvane: " + path + ": at /steps/1/load: expected an object, found a number\n");
+}
+
+TEST(Scenario, TheHostFormExampleShowsSnapshotRelayoutAndHandshake) {
+  const CliRun run = runCli(std::string("play ") + TOLVANE_SOURCE_DIR + "/examples/host-form.json --trace --state");
+  ASSERT_EQ(run.status, 0) << run.out;
+  std::istringstream lines(run.out);
+  std::vector<std::vector<std::string>> steps;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("# step ", 0) == 0) {
+      steps.emplace_back();
+    } else if (line.rfind("name left top", 0) == 0) {
+      break;
+    } else if (!steps.empty()) {
+      steps.back().push_back(line);
+    }
+  }
+  ASSERT_EQ(steps.size(), 6u);
+  EXPECT_TRUE(steps[0].empty());  // load
+  EXPECT_TRUE(steps[1].empty());  // first show: the snapshot, nothing moves
+  EXPECT_GT(steps[2].size(), 50u);  // enlarged: everything relaid out
+  EXPECT_NE(std::find(steps[2].begin(), steps[2].end(), "cmdDelTV.Visible = true bool"), steps[2].end());
+  EXPECT_EQ(steps[3], std::vector<std::string>{"txtRebuild.Text = \"False\" str"});
+  EXPECT_EQ(steps[4], std::vector<std::string>{"txtRebuild.Text = \"True\" str"});
+  EXPECT_EQ(steps[5].size(), steps[2].size() - 2);  // the same relayout, without the first-run step
+  EXPECT_NE(run.out.find("\nTolvane1 "), std::string::npos);
+}
+
+TEST(Scenario, StepsFailingInTheControlArePrintedAndThePlayGoesOn) {
+  const std::string text = std::string(R"({"form": {"controls": [{"name": "Tolvane1", "kind": "Tolvane"},)") +
+                           R"({"name": "Other", "kind": "Tolvane", "members": ["Name", "Width", "Height"]}]}, "steps": [)" +
+                           R"({"call": {"object": "Other", "method": "Refresh"}}, {"load": {}},)" +
+                           R"({"call": {"object": "Tolvane1", "method": "Rebuild"}}]})";
+  app::Player player(app::parseScenario(text, "t.json"));
+  std::ostringstream trace;
+  player.playAll(&trace);
+  EXPECT_EQ(trace.str(),
+            "# step 1: call Other.Refresh\n"
+            "# failed: Other.Refresh: the control has no parent form\n"
+            "# step 2: load\n"
+            "# failed: Other.ReadProperties: Other has no member Parent\n"
+            "# step 3: call Tolvane1.Rebuild\n");
+}
+
+}  // namespace
