@@ -37,7 +37,8 @@ class Fields {
   }
 
   void allow(std::initializer_list<const char*> names) const {
-    for (const auto& [key, value] : object_.items()) {
+    for (const auto& item : object_.items()) {
+      const std::string& key = item.key();
       if (std::none_of(names.begin(), names.end(), [&](const char* name) { return key == name; })) {
         fail(at(key), "unknown field \"" + key + "\"");
       }

@@ -46,10 +46,14 @@ class Recorder {
 
   void failOn(std::string object, std::string member, Op op);
   // Throws the injected failure, if there is one for this operation.
-  void check(std::string_view object, std::string_view member, Op op) const;
+  void check(std::string_view object, std::string_view member, Op op) const {
+    if (!failures_.empty()) checkInjected(object, member, op);
+  }
   void record(Write write);
 
  private:
+  void checkInjected(std::string_view object, std::string_view member, Op op) const;
+
   std::set<std::tuple<std::string, std::string, Op>, std::less<>> failures_;
 };
 
@@ -127,10 +131,16 @@ class ModelControl final : public host::Object {
   // For the control's extender: the control's own Resize, raised when its Width or Height changes.
   std::function<void()> onResize;
 
+  // The host's own code that runs after a store or call on this control succeeds (a Change or Click
+  // handler, say), with the member's name. It may call back into the layout control. A host failure it
+  // raises goes back to the host's event dispatch, not to the store.
+  std::function<void(std::string_view member)> onStore;
+
  private:
   void require(std::string_view member, Member which, Op op) const;
   void store(Member which, const host::Value& value);
   void raiseOwnResize();
+  void raiseStored(std::string_view member);
 
   Recorder& recorder_;
   std::string name_;
@@ -200,7 +210,12 @@ class ModelForm final : public host::Form, public std::enable_shared_from_this<M
   double width_, height_, frameWidth_, frameHeight_;
   std::int16_t windowState_;
   std::vector<std::shared_ptr<ModelControl>> controls_;
-  std::unordered_map<std::string, std::size_t> byName_;
+  // Looked up by name on every use, so by a view, without making a string of it.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+  };
+  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> byName_;
   host::ObjectRef collection_;
   std::vector<std::pair<std::uint64_t, host::FormEvents*>> sinks_;
   std::uint64_t nextSink_ = 1;

@@ -1,0 +1,250 @@
+// Rebuild and Refresh on the model form, from 16 to 32,768 controls, on each screen class, with
+// ResizeFont on and off; each next to a baseline in the same run that does the least any
+// implementation must do on the same form:
+//   - for Refresh, the same puts and calls, with the same values, through the same host interface,
+//     from a list made beforehand (so it includes the model's own cost and the events the stores raise);
+//   - for Rebuild, the same reads through the same host interface: every control taken from
+//     `Controls` by index, its Left, Top, Width, Height and its font's Size.
+// The model's write log is off for both. The program ends with one line per case:
+//   refresh n=<controls> class=<normal|large|low> font=<on|off> per_control_ns=<x> ratio=<x>
+// and then the same for rebuild.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "app/player.h"
+#include "hostmodel/convert.h"
+
+namespace {
+
+using tolvane::Tolvane;
+using tolvane::app::Player;
+using tolvane::app::Scenario;
+using tolvane::host::ObjectRef;
+using tolvane::host::Value;
+using tolvane::model::ControlSpec;
+using tolvane::model::Write;
+
+struct ScreenClass {
+  const char* name;
+  double width;
+  double twipsPerPixelX;
+};
+constexpr ScreenClass kClasses[] = {{"normal", 15360, 15}, {"large", 12288, 12}, {"low", 9600, 15}};
+constexpr int kSizes[] = {16, 256, 4096, 32768};
+
+// The host form's own controls, laid out as the application has them, then plain controls in a grid.
+Scenario benchScenario(int n, const ScreenClass& screen) {
+  Scenario s;
+  s.screen = {screen.width, screen.twipsPerPixelX};
+  s.form.width = 9600;
+  s.form.height = 7200;
+  auto add = [&](std::string name, double left, double top, double width, double height) -> ControlSpec& {
+    ControlSpec c;
+    c.name = std::move(name);
+    c.left = left;
+    c.top = top;
+    c.width = width;
+    c.height = height;
+    s.form.controls.push_back(std::move(c));
+    return s.form.controls.back();
+  };
+  add("Tolvane1", 0, 0, 480, 450).kind = "Tolvane";
+  add("txtRebuild", 0, 6400, 1200, 285).text = "True";
+  add("WebBrowser1", 0, 600, 3000, 5400);
+  add("Text1", 0, 6000, 3000, 285).text = "";
+  add("lblHorDrag", 3010, 600, 60, 5400);
+  add("lstAllRecs", 3210, 600, 6000, 4500);
+  add("TreeView1", 3210, 600, 6000, 4500);
+  add("lstSearchResults", 3210, 600, 6000, 4500);
+  add("cmdAllRecs", 3250, 120, 1200, 375).fontBold = true;
+  add("cmdFavorites", 4450, 120, 1200, 375).fontBold = false;
+  add("cmdSearchResults", 5650, 120, 1200, 375).fontBold = false;
+  add("cmdAddTV", 3250, 5160, 1200, 375);
+  add("cmdNewTV", 4450, 5160, 1200, 375);
+  add("cmdDelTV", 5650, 5160, 1200, 375);
+  for (int i = static_cast<int>(s.form.controls.size()); i < n; ++i) {
+    add("ctl" + std::to_string(i), (i % 64) * 140.0, (i / 64 % 48) * 140.0 + 30, 120, 100).fontSize = 8.25 + i % 4;
+  }
+  return s;
+}
+
+// One form with its control: loaded, shown (which takes the snapshot), then dragged larger.
+struct Fixture {
+  // The player's wiring (sites, the extender's Resize) with no steps; the events are raised here.
+  Fixture(int n, const ScreenClass& screen, bool font) : player(benchScenario(n, screen)) {
+    tolvane = player.control("Tolvane1");
+    tolvane->UserControl_ReadProperties();
+    player.world().form->raiseLoad();
+    player.world().form->raiseResize();  // first show: the snapshot
+    player.world().form->setSizeDirect(12000, 9000);
+    tolvane->ResizeFont(font);
+    recordBaseline();
+    player.world().recorder.logging = false;
+    tolvane->Refresh();  // settle, so that every timed pass starts from the same form
+  }
+
+  // The puts of one Refresh, resolved to their objects once. The control's own size lock is left out
+  // of the list: replaying the store that triggers it raises it, as in the real pass.
+  void recordBaseline() {
+    auto& world = player.world();
+    auto extender = world.form->find("Tolvane1");
+    auto onResize = std::move(extender->onResize);
+    extender->onResize = nullptr;
+    world.recorder.writes.clear();
+    world.recorder.logging = true;
+    tolvane->Refresh();
+    world.recorder.logging = false;
+    extender->onResize = std::move(onResize);
+    extender->setDirect("Width", Value{480.0});
+    extender->setDirect("Height", Value{450.0});
+    for (auto& w : world.recorder.writes) {
+      if (!w.error.empty() || w.kind == Write::Kind::EventFailure) continue;
+      ObjectRef target;
+      if (w.object == world.form->name()) {
+        target = world.form;
+      } else if (w.object.ends_with(".Font")) {
+        target = world.form->find(w.object.substr(0, w.object.size() - 5))->object("Font");
+      } else {
+        target = world.form->find(w.object);
+      }
+      puts.push_back({std::move(target), w.kind == Write::Kind::Call, std::move(w.member), std::move(w.values)});
+    }
+    world.recorder.writes.clear();
+  }
+
+  void replayBaseline() {
+    for (const auto& p : puts) {
+      if (p.call) {
+        p.target->call(p.member, p.values);
+      } else {
+        p.target->put(p.member, p.values[0]);
+      }
+    }
+  }
+
+  // What any snapshot has to read.
+  void readBaseline() {
+    auto controls = player.world().form->object("Controls");
+    const auto count = tolvane::host::convert::toI32(tolvane::host::convert::toNumber(controls->get("Count")));
+    records.resize(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+      auto ctl = tolvane::host::convert::toObject(controls->item(Value{static_cast<std::int16_t>(i)}));
+      auto& r = records[static_cast<std::size_t>(i)];
+      r[0] = static_cast<float>(tolvane::host::convert::toNumber(ctl->get("Left")));
+      r[1] = static_cast<float>(tolvane::host::convert::toNumber(ctl->get("Top")));
+      r[2] = static_cast<float>(tolvane::host::convert::toNumber(ctl->get("Width")));
+      r[3] = static_cast<float>(tolvane::host::convert::toNumber(ctl->get("Height")));
+      try {
+        r[4] = static_cast<float>(tolvane::host::convert::toNumber(ctl->object("Font")->get("Size")));
+      } catch (const tolvane::host::HostError&) {
+        r[4] = 0;  // the control itself has no font
+      }
+    }
+  }
+
+  struct Put {
+    ObjectRef target;
+    bool call;
+    std::string member;
+    std::vector<Value> values;
+  };
+
+  Player player;
+  Tolvane* tolvane = nullptr;
+  std::vector<Put> puts;
+  std::vector<std::array<float, 5>> records;
+};
+
+// The cases run in order, four to a form, so one form is kept at a time.
+Fixture& fixture(int n, const ScreenClass& screen, bool font) {
+  static std::unique_ptr<Fixture> current;
+  static std::tuple<int, const ScreenClass*, bool> key{};
+  if (!current || key != std::make_tuple(n, &screen, font)) {
+    current.reset();
+    current = std::make_unique<Fixture>(n, screen, font);
+    key = {n, &screen, font};
+  }
+  return *current;
+}
+
+enum class Kind { Refresh, RefreshBaseline, Rebuild, RebuildBaseline };
+
+void run(benchmark::State& state, int n, const ScreenClass* screen, bool font, Kind kind) {
+  Fixture& f = fixture(n, *screen, font);
+  for (auto _ : state) {
+    switch (kind) {
+      case Kind::Refresh: f.tolvane->Refresh(); break;
+      case Kind::RefreshBaseline: f.replayBaseline(); break;
+      case Kind::Rebuild: f.tolvane->Rebuild(); break;
+      case Kind::RebuildBaseline: f.readBaseline(); break;
+    }
+  }
+  state.counters["puts"] = static_cast<double>(f.puts.size());
+  state.counters["per_control_ns"] =
+      benchmark::Counter(static_cast<double>(n), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+std::string caseName(const char* what, int n, const ScreenClass& screen, bool font) {
+  return std::string(what) + " n=" + std::to_string(n) + " class=" + screen.name + " font=" + (font ? "on" : "off");
+}
+
+// Keeps each run's CPU time per iteration for the summary: on a machine shared with other work the
+// process's own CPU time is the steadier measure of the two.
+class Collector : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const auto& r : runs) {
+      if (r.iterations > 0) seconds[r.benchmark_name()] = r.cpu_accumulated_time / static_cast<double>(r.iterations);
+    }
+  }
+  std::map<std::string, double> seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  for (int n : kSizes) {
+    for (const auto& screen : kClasses) {
+      for (bool font : {true, false}) {
+        const std::pair<const char*, Kind> kinds[] = {{"refresh", Kind::Refresh},
+                                                      {"refresh_baseline", Kind::RefreshBaseline},
+                                                      {"rebuild", Kind::Rebuild},
+                                                      {"rebuild_baseline", Kind::RebuildBaseline}};
+        for (const auto& [what, kind] : kinds) {
+          benchmark::RegisterBenchmark(caseName(what, n, screen, font).c_str(), run, n, &screen, font, kind)
+              ->Unit(benchmark::kMicrosecond);
+        }
+      }
+    }
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  Collector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  benchmark::Shutdown();
+
+  std::printf("\n");
+  for (const char* what : {"refresh", "rebuild"}) {
+    for (int n : kSizes) {
+      for (const auto& screen : kClasses) {
+        for (bool font : {true, false}) {
+          const auto measured = collector.seconds.find(caseName(what, n, screen, font));
+          const auto baseline = collector.seconds.find(caseName((std::string(what) + "_baseline").c_str(), n, screen, font));
+          if (measured == collector.seconds.end() || baseline == collector.seconds.end()) continue;
+          std::printf("%s n=%d class=%s font=%s per_control_ns=%.1f ratio=%.2f\n", what, n, screen.name,
+                      font ? "on" : "off", measured->second * 1e9 / n, measured->second / baseline->second);
+        }
+      }
+    }
+  }
+  return 0;
+}
