@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/player.h"
+#include "bench/bench_form.h"
 #include "hostmodel/convert.h"
 
 namespace {
@@ -29,50 +30,16 @@ using tolvane::app::Player;
 using tolvane::app::Scenario;
 using tolvane::host::ObjectRef;
 using tolvane::host::Value;
-using tolvane::model::ControlSpec;
 using tolvane::model::Write;
 
-struct ScreenClass {
-  const char* name;
-  double width;
-  double twipsPerPixelX;
-};
-constexpr ScreenClass kClasses[] = {{"normal", 15360, 15}, {"large", 12288, 12}, {"low", 9600, 15}};
+using tolvane::bench::ScreenClass;
+using tolvane::bench::kClasses;
 constexpr int kSizes[] = {16, 256, 4096, 32768};
 
-// The host form's own controls, laid out as the application has them, then plain controls in a grid.
 Scenario benchScenario(int n, const ScreenClass& screen) {
   Scenario s;
-  s.screen = {screen.width, screen.twipsPerPixelX};
-  s.form.width = 9600;
-  s.form.height = 7200;
-  auto add = [&](std::string name, double left, double top, double width, double height) -> ControlSpec& {
-    ControlSpec c;
-    c.name = std::move(name);
-    c.left = left;
-    c.top = top;
-    c.width = width;
-    c.height = height;
-    s.form.controls.push_back(std::move(c));
-    return s.form.controls.back();
-  };
-  add("Tolvane1", 0, 0, 480, 450).kind = "Tolvane";
-  add("txtRebuild", 0, 6400, 1200, 285).text = "True";
-  add("WebBrowser1", 0, 600, 3000, 5400);
-  add("Text1", 0, 6000, 3000, 285).text = "";
-  add("lblHorDrag", 3010, 600, 60, 5400);
-  add("lstAllRecs", 3210, 600, 6000, 4500);
-  add("TreeView1", 3210, 600, 6000, 4500);
-  add("lstSearchResults", 3210, 600, 6000, 4500);
-  add("cmdAllRecs", 3250, 120, 1200, 375).fontBold = true;
-  add("cmdFavorites", 4450, 120, 1200, 375).fontBold = false;
-  add("cmdSearchResults", 5650, 120, 1200, 375).fontBold = false;
-  add("cmdAddTV", 3250, 5160, 1200, 375);
-  add("cmdNewTV", 4450, 5160, 1200, 375);
-  add("cmdDelTV", 5650, 5160, 1200, 375);
-  for (int i = static_cast<int>(s.form.controls.size()); i < n; ++i) {
-    add("ctl" + std::to_string(i), (i % 64) * 140.0, (i / 64 % 48) * 140.0 + 30, 120, 100).fontSize = 8.25 + i % 4;
-  }
+  s.screen = tolvane::bench::screenOf(screen);
+  s.form = tolvane::bench::benchForm(n);
   return s;
 }
 
