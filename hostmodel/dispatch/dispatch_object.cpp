@@ -198,36 +198,39 @@ void toVariant(const Value& value, VARIANT* out) {
 }
 
 DISPID DispatchObject::idOf(std::string_view member) {
-  const std::string key(member);
-  if (const auto cached = ids_.find(key); cached != ids_.end()) return cached->second;
+  if (const auto cached = ids_.find(member); cached != ids_.end()) return cached->second;
   std::wstring name = widen(member);
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(hr)) {
     throw HostError(hr == DISP_E_UNKNOWNNAME ? Failure::MissingMember : failureKind(hr),
-                    "the object has no member " + key, static_cast<std::int32_t>(hr));
+                    "the object has no member " + std::string(member), static_cast<std::int32_t>(hr));
   }
-  ids_.emplace(key, id);
+  ids_.emplace(std::string(member), id);
   return id;
 }
 
 Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args) {
-  // Arguments go in reverse order.
-  std::vector<VARIANT> arguments(args.size());
-  for (VARIANT& v : arguments) VariantInit(&v);
+  // Arguments go in reverse order. Most calls have one or none: those take no allocation.
+  constexpr std::size_t kLocal = 4;
+  VARIANT local[kLocal];
+  std::vector<VARIANT> more(args.size() > kLocal ? args.size() : 0);
+  VARIANT* const arguments = args.size() > kLocal ? more.data() : local;
+  for (std::size_t i = 0; i < args.size(); ++i) VariantInit(&arguments[i]);
   struct Clear {
-    std::vector<VARIANT>& v;
+    VARIANT* v;
+    std::size_t count;
     ~Clear() {
-      for (VARIANT& a : v) VariantClear(&a);
+      for (std::size_t i = 0; i < count; ++i) VariantClear(&v[i]);
     }
-  } clear{arguments};
+  } clear{arguments, args.size()};
   for (std::size_t i = 0; i < args.size(); ++i) toVariant(args[i], &arguments[args.size() - 1 - i]);
 
   DISPID putId = DISPID_PROPERTYPUT;
   DISPPARAMS params{};
-  params.rgvarg = arguments.empty() ? nullptr : arguments.data();
-  params.cArgs = static_cast<UINT>(arguments.size());
+  params.rgvarg = args.empty() ? nullptr : arguments;
+  params.cArgs = static_cast<UINT>(args.size());
   if ((flags & DISPATCH_PROPERTYPUT) != 0) {
     params.rgdispidNamedArgs = &putId;
     params.cNamedArgs = 1;

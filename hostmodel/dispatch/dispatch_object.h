@@ -6,6 +6,7 @@
 #include <oaidl.h>
 #include <ocidl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -37,8 +38,13 @@ class DispatchObject : public Object {
   Value invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args);
 
   ComRef<IDispatch> dispatch_;
-  // Member identifiers are fixed for an object's life, so each name is looked up once.
-  std::unordered_map<std::string, DISPID> ids_;
+  // Member identifiers are fixed for an object's life, so each name is looked up once; found by
+  // the name as given, without making a string of it.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
+  };
+  std::unordered_map<std::string, DISPID, NameHash, std::equal_to<>> ids_;
 };
 
 // A form reached late-bound: its members through its IDispatch, its Load and Resize through the
