@@ -212,6 +212,13 @@ DISPID DispatchObject::idOf(std::string_view member) {
 }
 
 Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args) {
+  VariantHolder result;
+  invokeRaw(id, member, flags, args, &result.v);
+  return fromVariant(result.v);
+}
+
+void DispatchObject::invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args,
+                               VARIANT* result) {
   // Arguments go in reverse order. Most calls have one or none: those take no allocation.
   constexpr std::size_t kLocal = 4;
   VARIANT local[kLocal];
@@ -235,11 +242,10 @@ Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std
     params.rgdispidNamedArgs = &putId;
     params.cNamedArgs = 1;
   }
-  VariantHolder result;
   EXCEPINFO exception{};
   UINT argError = 0;
   const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                       (flags & DISPATCH_PROPERTYPUT) != 0 ? nullptr : &result.v, &exception, &argError);
+                                       (flags & DISPATCH_PROPERTYPUT) != 0 ? nullptr : result, &exception, &argError);
   if (hr == DISP_E_EXCEPTION && exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
   if (FAILED(hr)) {
     HostError error = failureOf(hr, &exception, member);
@@ -248,10 +254,20 @@ Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std
     SysFreeString(exception.bstrHelpFile);
     throw error;
   }
-  return fromVariant(result.v);
 }
 
-Value DispatchObject::get(std::string_view member) { return invoke(idOf(member), member, DISPATCH_PROPERTYGET, {}); }
+Value DispatchObject::get(std::string_view member) {
+  const DISPID id = idOf(member);
+  VariantHolder result;
+  invokeRaw(id, member, DISPATCH_PROPERTYGET, {}, &result.v);
+  if (V_VT(&result.v) != VT_DISPATCH || V_DISPATCH(&result.v) == nullptr) {
+    returned_.erase(id);
+    return fromVariant(result.v);
+  }
+  auto& last = returned_[id];
+  if (!last || last->dispatch() != V_DISPATCH(&result.v)) last = std::make_shared<DispatchObject>(V_DISPATCH(&result.v));
+  return Value{ObjectRef{last}};
+}
 
 void DispatchObject::put(std::string_view member, const Value& value) {
   invoke(idOf(member), member, DISPATCH_PROPERTYPUT, std::span<const Value>(&value, 1));

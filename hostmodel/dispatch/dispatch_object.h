@@ -36,6 +36,8 @@ class DispatchObject : public Object {
  private:
   DISPID idOf(std::string_view member);
   Value invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args);
+  // The call itself; `result` (initialised) receives the returned VARIANT unless it is a store.
+  void invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args, VARIANT* result);
 
   ComRef<IDispatch> dispatch_;
   // Member identifiers are fixed for an object's life, so each name is looked up once; found by
@@ -45,6 +47,11 @@ class DispatchObject : public Object {
     std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
   };
   std::unordered_map<std::string, DISPID, NameHash, std::equal_to<>> ids_;
+  // The object each property last returned, with its own identifiers: a property that returns the
+  // same object again (a control's Font) gives back the same wrapper. The wrapper holds its
+  // reference, so the pointer cannot have been reused by another object meanwhile. Only wrappers
+  // of objects this one returned are kept, so no wrapper keeps itself alive.
+  std::unordered_map<DISPID, std::shared_ptr<DispatchObject>> returned_;
 };
 
 // A form reached late-bound: its members through its IDispatch, its Load and Resize through the
