@@ -67,6 +67,12 @@ double toNumber(const Value& value) {
   mismatch("unknown value");
 }
 
+Value asRead(Value value) {
+  if (const auto* f = std::get_if<float>(&value)) finite(*f);
+  if (const auto* d = std::get_if<double>(&value)) finite(*d);
+  return value;
+}
+
 double quotient(double a, double b) {
   if (b == 0.0) throw HostError(Failure::DivisionByZero, "division by zero");
   return finite(a / b);

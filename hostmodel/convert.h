@@ -34,6 +34,10 @@ bool equalsFalse(const Value& value);
 std::string toText(const Value& value);
 ObjectRef toObject(const Value& value);
 
+// A value read from the host, to be handed on exactly as read: an Overflow if it is a number that is
+// not finite, so that a host that reports one never gets it back.
+Value asRead(Value value);
+
 // Typed values for stores, checked before they leave.
 inline Value single(double x) { return Value{toSingle(x)}; }
 inline Value dbl(double x) { return Value{finite(x)}; }

@@ -11,6 +11,7 @@ namespace tolvane::hostrules {
 
 using host::guarded;
 using host::guardedTest;
+using host::convert::asRead;
 using host::convert::dbl;
 using host::convert::equalsTrue;
 using host::convert::readSingle;
@@ -66,8 +67,8 @@ void ArrangeButtons(TolvaneState& state) {
                                     toNumber(control("WebBrowser1")->get("Width")) + kSplitterGap)};
     control("lblHorDrag")->call("Move", left);
   });
-  guarded([&] { control("lblHorDrag")->put("Top", control("WebBrowser1")->get("Top")); });
-  guarded([&] { control("lblHorDrag")->put("Height", control("WebBrowser1")->get("Height")); });
+  guarded([&] { control("lblHorDrag")->put("Top", asRead(control("WebBrowser1")->get("Top"))); });
+  guarded([&] { control("lblHorDrag")->put("Height", asRead(control("WebBrowser1")->get("Height"))); });
 
   // 2. The splitter's edge as the host applied it.
   std::int32_t E = 0;

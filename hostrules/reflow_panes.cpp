@@ -9,6 +9,7 @@
 namespace tolvane::hostrules {
 
 using host::guarded;
+using host::convert::asRead;
 using host::convert::dbl;
 using host::convert::readSingle;
 using host::convert::toI32;
@@ -45,7 +46,7 @@ void ReflowPanes(TolvaneState& state) {
   guarded([&] { lHeight = toI32(number("WebBrowser1", "Height")); });                        // 1
   putInteger("lblHorDrag", "Height", lHeight);                                               // 2
   guarded([&] { lWidth = toI32(number("lblHorDrag", "Left") - kBrowserMargin); });           // 3
-  guarded([&] { control("lblHorDrag")->put("Top", control("WebBrowser1")->get("Top")); });   // 4
+  guarded([&] { control("lblHorDrag")->put("Top", asRead(control("WebBrowser1")->get("Top"))); });   // 4
   if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                            // 5
   putInteger("WebBrowser1", "Width", lWidth);                                                // 6
   putInteger("Text1", "Width", lWidth);                                                      // 7
@@ -79,8 +80,8 @@ void ReflowPanes(TolvaneState& state) {
   guarded([&] {                                                                              // 26
     control("cmdAddTV")->put("Top", dbl(number("lstAllRecs", "Top") + lHeight + kButtonGap));
   });
-  guarded([&] { control("cmdNewTV")->put("Top", control("cmdAddTV")->get("Top")); });        // 27
-  guarded([&] { control("cmdDelTV")->put("Top", control("cmdAddTV")->get("Top")); });        // 28
+  guarded([&] { control("cmdNewTV")->put("Top", asRead(control("cmdAddTV")->get("Top"))); });        // 27
+  guarded([&] { control("cmdDelTV")->put("Top", asRead(control("cmdAddTV")->get("Top"))); });        // 28
 }
 
 }  // namespace tolvane::hostrules

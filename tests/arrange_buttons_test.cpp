@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "tests/rig.h"
 
 namespace {
@@ -81,6 +83,17 @@ TEST(ArrangeButtons, SnapsTheSplitterBesideTheBrowserKeepingItsWidth) {
   EXPECT_EQ(rig.writesTo("lblHorDrag", "Height"), std::vector<std::string>{"4000 f64"});
   EXPECT_TRUE(rig.writesTo("lblHorDrag", "Width").empty());
   EXPECT_EQ(rig.ctl("lblHorDrag").width(), 60);
+}
+
+TEST(ArrangeButtons, ANonFiniteValueReadIsNeverHandedBack) {
+  auto form = hostForm();
+  spec(form, "WebBrowser1").top = std::numeric_limits<double>::quiet_NaN();
+  spec(form, "WebBrowser1").height = std::numeric_limits<double>::infinity();
+  RulesRig rig(form);
+  hostrules::ArrangeButtons(rig.state);
+  EXPECT_TRUE(rig.writesTo("lblHorDrag", "Top").empty());
+  EXPECT_TRUE(rig.writesTo("lblHorDrag", "Height").empty());
+  EXPECT_EQ(rig.writesTo("lblHorDrag", "Move"), std::vector<std::string>{"3010 f64"});
 }
 
 TEST(ArrangeButtons, OnlyTheFirstBoldTabsPaneIsShown) {

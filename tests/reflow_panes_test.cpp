@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "tests/rig.h"
 
 namespace {
@@ -109,6 +111,18 @@ TEST(ReflowPanes, MissingControlsLeaveTheWorkingValuesAsTheyStand) {
     EXPECT_EQ(rig.writesTo("lstAllRecs", "Width"), std::vector<std::string>{"5220 i32"});  // 9000 - 3500 - 280
     EXPECT_TRUE(rig.writesTo("cmdAddTV", "Left").empty());
     EXPECT_EQ(rig.ctl("cmdNewTV").left(), 3300 + 1000);
+  }
+}
+
+TEST(ReflowPanes, ANonFiniteTopReadIsNeverHandedBack) {
+  auto form = hostForm();
+  spec(form, "WebBrowser1").top = std::numeric_limits<double>::quiet_NaN();
+  spec(form, "lstAllRecs").top = std::numeric_limits<double>::quiet_NaN();  // so step 26 cannot move cmdAddTV
+  spec(form, "cmdAddTV").top = std::numeric_limits<double>::infinity();
+  RulesRig rig(form);
+  hostrules::ReflowPanes(rig.state);
+  for (const auto* name : {"lblHorDrag", "cmdAddTV", "cmdNewTV", "cmdDelTV"}) {
+    EXPECT_TRUE(rig.writesTo(name, "Top").empty()) << name;
   }
 }
 
