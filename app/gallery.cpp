@@ -68,7 +68,7 @@ PlayedPictures playWithPictures(Player& player, const fs::path& dir, const std::
   const std::size_t count = player.stepCount();
   const auto picture = [&](std::size_t index, const std::string& caption, std::size_t failures) {
     PictureCaption text{label + ": " + caption, notesFor(player, failures)};
-    const Picture drawn = drawForm(*player.world().form, player.world().screen->spec(), text);
+    const Picture drawn = drawForm(*player.world().form, player.world().screen->metrics(), text);
     PictureFile file{pictureName(index, count), caption, drawn.width, drawn.height};
     writeFile(dir / file.name, drawn.svg);
     played.pictures.push_back(file);

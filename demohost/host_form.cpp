@@ -139,17 +139,17 @@ class FontObject final : public Exposed {
 // One control of the form: a child window, or, for the hosted control's extender, its geometry.
 class ControlObject final : public Exposed {
  public:
-  ControlObject(std::shared_ptr<Shared> shared, const model::ControlSpec& spec, HWND window)
+  ControlObject(std::shared_ptr<Shared> shared, const model::ControlSpec& desc, HWND window)
       : shared_(std::move(shared)),
-        name_(spec.name),
-        kind_(spec.kind),
-        members_(model::membersOf(spec)),
+        name_(desc.name),
+        kind_(desc.kind),
+        members_(model::membersOf(desc)),
         window_(window),
-        fontSize_(spec.fontSize),
-        bold_(spec.fontBold.value_or(false)),
-        visible_(spec.visible),
-        geometry_{shared_->pixels(spec.left), shared_->pixels(spec.top), shared_->pixels(spec.width),
-                  shared_->pixels(spec.height)} {
+        fontSize_(desc.fontSize),
+        bold_(desc.fontBold.value_or(false)),
+        visible_(desc.visible),
+        geometry_{shared_->pixels(desc.left), shared_->pixels(desc.top), shared_->pixels(desc.width),
+                  shared_->pixels(desc.height)} {
     if (window_ != nullptr) applyFont();
   }
   ~ControlObject() override {
@@ -759,34 +759,34 @@ struct WindowKind {
   DWORD exStyle;
 };
 
-WindowKind windowKind(const model::ControlSpec& spec) {
-  const std::string& kind = spec.kind;
+WindowKind windowKind(const model::ControlSpec& desc) {
+  const std::string& kind = desc.kind;
   if (kind == "TextBox") return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
   if (kind == "CommandButton") return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
   if (kind == "ListBox") return {L"LISTBOX", LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
   if (kind == "TreeView") return {WC_TREEVIEWW, TVS_HASLINES | TVS_HASBUTTONS | TVS_LINESATROOT | WS_TABSTOP, WS_EX_CLIENTEDGE};
   if (kind == "WebBrowser") return {L"EDIT", ES_MULTILINE | ES_READONLY | WS_VSCROLL, WS_EX_CLIENTEDGE};
   if (kind == "Shape") return {L"STATIC", SS_BLACKRECT, 0};
-  if (spec.name == "lblHorDrag") return {L"STATIC", SS_GRAYRECT | SS_NOTIFY, 0};
+  if (desc.name == "lblHorDrag") return {L"STATIC", SS_GRAYRECT | SS_NOTIFY, 0};
   return {L"STATIC", SS_LEFT | SS_NOTIFY, 0};
 }
 
-std::wstring caption(const model::ControlSpec& spec) {
-  if (spec.text) return host::dispatch::widen(*spec.text);
-  if (spec.kind == "WebBrowser") return L"Browser pane\r\n\r\n(a placeholder for the web browser control)";
-  if (spec.kind == "CommandButton" || spec.kind == "Label") {
-    std::string name = spec.name.substr(spec.name.rfind("cmd", 0) == 0 || spec.name.rfind("lbl", 0) == 0 ? 3 : 0);
+std::wstring caption(const model::ControlSpec& desc) {
+  if (desc.text) return host::dispatch::widen(*desc.text);
+  if (desc.kind == "WebBrowser") return L"Browser pane\r\n\r\n(a placeholder for the web browser control)";
+  if (desc.kind == "CommandButton" || desc.kind == "Label") {
+    std::string name = desc.name.substr(desc.name.rfind("cmd", 0) == 0 || desc.name.rfind("lbl", 0) == 0 ? 3 : 0);
     return host::dispatch::widen(name);
   }
   return {};
 }
 
-void fillSamples(HWND window, const model::ControlSpec& spec) {
-  if (spec.kind == "ListBox") {
+void fillSamples(HWND window, const model::ControlSpec& desc) {
+  if (desc.kind == "ListBox") {
     for (const wchar_t* item : {L"Record 1", L"Record 2", L"Record 3", L"Record 4", L"Record 5"}) {
       SendMessageW(window, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
     }
-  } else if (spec.kind == "TreeView") {
+  } else if (desc.kind == "TreeView") {
     TVINSERTSTRUCTW insert{};
     insert.hInsertAfter = TVI_LAST;
     insert.item.mask = TVIF_TEXT;
@@ -824,11 +824,11 @@ constexpr DWORD kFormStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 
 }  // namespace
 
-HostForm::HostForm(const model::FormSpec& spec, model::Recorder& recorder, FormOptions options)
+HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormOptions options)
     : recorder_(recorder),
-      name_(spec.name),
-      frameWidth_(spec.frameWidth),
-      frameHeight_(spec.frameHeight),
+      name_(desc.name),
+      frameWidth_(desc.frameWidth),
+      frameHeight_(desc.frameHeight),
       twipsPerPixel_(screenTwipsPerPixel()),
       userMode_(options.userMode),
       objects_(std::make_unique<Objects>()) {
@@ -841,7 +841,7 @@ HostForm::HostForm(const model::FormSpec& spec, model::Recorder& recorder, FormO
   o.form->collection = std::make_shared<ControlsObject>(o.shared, o.form->controls);
   o.form->collectionDispatch = ExposedDispatch::expose(o.form->collection);
 
-  const std::wstring title = host::dispatch::widen(spec.name) + L" - Tolvane demo host";
+  const std::wstring title = host::dispatch::widen(desc.name) + L" - Tolvane demo host";
   window_ = CreateWindowExW(0, kWindowClass, title.c_str(), kFormStyle, 0, 0, 100, 100, nullptr, nullptr,
                             GetModuleHandleW(nullptr), nullptr);
   if (window_ == nullptr) throw HostError(Failure::Platform, "cannot create the form's window");
@@ -849,13 +849,13 @@ HostForm::HostForm(const model::FormSpec& spec, model::Recorder& recorder, FormO
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostForm::windowProc));
   // The form's initial size: its inner size is the scenario's, less the scenario's frame.
-  RECT outer{0, 0, o.shared->pixels(spec.width - frameWidth_), o.shared->pixels(spec.height - frameHeight_)};
+  RECT outer{0, 0, o.shared->pixels(desc.width - frameWidth_), o.shared->pixels(desc.height - frameHeight_)};
   AdjustWindowRectEx(&outer, kFormStyle, FALSE, 0);
   SetWindowPos(window_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
   int id = 100;
-  for (const model::ControlSpec& c : spec.controls) {
+  for (const model::ControlSpec& c : desc.controls) {
     HWND child = nullptr;
     if (c.kind != "Tolvane") {
       const WindowKind kind = windowKind(c);

@@ -31,7 +31,7 @@ class HostForm {
  public:
   // Creates the window (hidden) and its child windows. Every write a hosted control makes to the
   // form or its controls goes to `recorder`, which must outlive the form.
-  HostForm(const model::FormSpec& spec, model::Recorder& recorder, FormOptions options = {});
+  HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormOptions options = {});
   ~HostForm();
   HostForm(const HostForm&) = delete;
   HostForm& operator=(const HostForm&) = delete;

@@ -27,7 +27,7 @@ std::vector<std::string> visibility(const Rig& rig) {
 // further, and whose inner width is `scaleWidth`.
 model::FormSpec roomForm(double browserRight, double scaleWidth) {
   auto form = hostForm();
-  spec(form, "WebBrowser1").width = browserRight;
+  described(form, "WebBrowser1").width = browserRight;
   form.width = scaleWidth + form.frameWidth;
   return form;
 }
@@ -87,8 +87,8 @@ TEST(ArrangeButtons, SnapsTheSplitterBesideTheBrowserKeepingItsWidth) {
 
 TEST(ArrangeButtons, ANonFiniteValueReadIsNeverHandedBack) {
   auto form = hostForm();
-  spec(form, "WebBrowser1").top = std::numeric_limits<double>::quiet_NaN();
-  spec(form, "WebBrowser1").height = std::numeric_limits<double>::infinity();
+  described(form, "WebBrowser1").top = std::numeric_limits<double>::quiet_NaN();
+  described(form, "WebBrowser1").height = std::numeric_limits<double>::infinity();
   RulesRig rig(form);
   hostrules::ArrangeButtons(rig.state);
   EXPECT_TRUE(rig.writesTo("lblHorDrag", "Top").empty());
@@ -101,9 +101,9 @@ TEST(ArrangeButtons, OnlyTheFirstBoldTabsPaneIsShown) {
   for (const Case& c : {Case{false, true, true, {"TreeView1=true"}}, Case{false, false, true, {"lstSearchResults=true"}},
                         Case{false, false, false, {}}}) {
     auto form = hostForm();
-    spec(form, "cmdAllRecs").fontBold = c.allRecs;
-    spec(form, "cmdFavorites").fontBold = c.favorites;
-    spec(form, "cmdSearchResults").fontBold = c.searchResults;
+    described(form, "cmdAllRecs").fontBold = c.allRecs;
+    described(form, "cmdFavorites").fontBold = c.favorites;
+    described(form, "cmdSearchResults").fontBold = c.searchResults;
     RulesRig rig(form);
     hostrules::ArrangeButtons(rig.state);
     std::vector<std::string> panes;
@@ -141,7 +141,7 @@ TEST(ArrangeButtons, AFailedActionAbandonsOnlyItselfAndFailedTestsCountAsMet) {
     // A tab whose boldness cannot be read counts as bold: its pane is shown, testing stops.
     auto form = hostForm();
     remove(form, "cmdAllRecs");
-    spec(form, "cmdFavorites").fontBold = true;
+    described(form, "cmdFavorites").fontBold = true;
     RulesRig rig(form);
     hostrules::ArrangeButtons(rig.state);
     EXPECT_TRUE(rig.ctl("lstAllRecs").visible());

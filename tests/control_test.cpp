@@ -41,7 +41,7 @@ TEST(Control, ReadPropertiesAttachesAtRunTimeOnly) {
 
 TEST(Control, AParentThatIsNotAFormIsATypeMismatchAndLeavesTheControlUnattached) {
   auto form = hostForm();
-  spec(form, "Tolvane1").members = std::vector<std::string>{"Name", "Left", "Top", "Width", "Height"};  // no Parent
+  described(form, "Tolvane1").members = std::vector<std::string>{"Name", "Left", "Top", "Width", "Height"};  // no Parent
   Rig rig(form);
   EXPECT_THROW(rig.control().UserControl_ReadProperties(), host::HostError);
   EXPECT_FALSE(rig.control().state().ParentForm.attached());

@@ -47,7 +47,7 @@ TEST(ModelForm, ANumberIsKeptAsPassedAndEveryWriteIsLoggedWithItsType) {
 
 TEST(ModelForm, MissingControlsMembersAndInjectedFailuresFailWithoutChangingAnything) {
   auto form = hostForm();
-  spec(form, "lblStatus").members = std::vector<std::string>{"Left", "Name"};
+  described(form, "lblStatus").members = std::vector<std::string>{"Left", "Name"};
   model::ModelWorld world(form, normalScreen());
   world.recorder.failOn("lstAllRecs", "Width", model::Op::Set);
 

@@ -219,7 +219,7 @@ TEST(XmlEscape, ControlNamesAndCaptionsCannotBreakThePicture) {
   form.controls.back().kind = "Command<Button>";
   form.controls.push_back(control("lbl'</text><script>'", 100, 600, 3000, 300, false));
   model::ModelWorld world(form, {});
-  const std::string svg = drawForm(*world.form, world.screen->spec(), {"title & <b>", {"note \"1\" \x01"}}).svg;
+  const std::string svg = drawForm(*world.form, world.screen->metrics(), {"title & <b>", {"note \"1\" \x01"}}).svg;
   EXPECT_EQ(xmlProblem(svg), "");
   EXPECT_NE(svg.find("data-name=\"cmd&quot;A&amp;B&quot;\""), std::string::npos);
   EXPECT_NE(svg.find("lbl&apos;&lt;/text&gt;&lt;script&gt;&apos;"), std::string::npos);
@@ -303,7 +303,7 @@ TEST(Pictures, OddGeometryIsDrawnWithoutBreakingThePicture) {
   form.controls.push_back(control("lstNegative", 500, 500, -400, 300));
   form.controls.push_back(control("lblFar", 1e12, -1e12, 100, 100));
   model::ModelWorld world(form, {.width = 15360, .twipsPerPixelX = 0});
-  const Picture picture = drawForm(*world.form, world.screen->spec(), {"odd", {}});
+  const Picture picture = drawForm(*world.form, world.screen->metrics(), {"odd", {}});
   EXPECT_EQ(xmlProblem(picture.svg), "");
   EXPECT_EQ(picture.svg.find("nan"), std::string::npos);
   EXPECT_EQ(picture.svg.find("inf"), std::string::npos);

@@ -16,7 +16,7 @@ TEST(ReflowPanes, BrowserWidthIsTheRoomLeftOfTheSplitterAtLeast200) {
   struct Case { double splitterLeft; const char* width; };
   for (const Case c : {Case{380, "200 i32"}, {300, "200 i32"}, {500.5, "320 i32"}, {3010, "2830 i32"}}) {
     auto form = hostForm();
-    spec(form, "lblHorDrag").left = c.splitterLeft;
+    described(form, "lblHorDrag").left = c.splitterLeft;
     RulesRig rig(form);
     hostrules::ReflowPanes(rig.state);
     EXPECT_EQ(rig.writesTo("WebBrowser1", "Width"), std::vector<std::string>{c.width}) << c.splitterLeft;
@@ -29,7 +29,7 @@ TEST(ReflowPanes, ListHeightsAreAFractionOfTheBrowsersRoundedHeight) {
   for (const Case c : {Case{250, "250 i32", "208 i32"}, {350, "350 i32", "290 i32"}, {830, "830 i32", "689 i32"},
                        {50, "50 i32", "42 i32"}, {250.5, "250 i32", "208 i32"}, {3570, "3570 i32", "2963 i32"}}) {
     auto form = hostForm();
-    spec(form, "WebBrowser1").height = c.browserHeight;
+    described(form, "WebBrowser1").height = c.browserHeight;
     RulesRig rig(form);
     hostrules::ReflowPanes(rig.state);
     EXPECT_EQ(rig.writesTo("lblHorDrag", "Height"), std::vector<std::string>{c.splitter}) << c.browserHeight;
@@ -41,9 +41,9 @@ TEST(ReflowPanes, ListHeightsAreAFractionOfTheBrowsersRoundedHeight) {
 
 TEST(ReflowPanes, ArrangesPanesAndRowsAroundTheSplitter) {
   auto form = hostForm();
-  spec(form, "WebBrowser1").height = 3570;
-  spec(form, "cmdAllRecs").width = 900;
-  spec(form, "cmdFavorites").width = 800;
+  described(form, "WebBrowser1").height = 3570;
+  described(form, "cmdAllRecs").width = 900;
+  described(form, "cmdFavorites").width = 800;
   RulesRig rig(form);
   hostrules::ReflowPanes(rig.state);
 
@@ -72,7 +72,7 @@ TEST(ReflowPanes, ArrangesPanesAndRowsAroundTheSplitter) {
 TEST(ReflowPanes, ListsReachIntoTheMarginRatherThanShrinkBelow200) {
   auto form = hostForm();
   form.width = 900 + form.frameWidth;
-  spec(form, "lblHorDrag").left = 300;  // lists at 300 + 60 + 140 = 500
+  described(form, "lblHorDrag").left = 300;  // lists at 300 + 60 + 140 = 500
   RulesRig rig(form);
   hostrules::ReflowPanes(rig.state);
   EXPECT_EQ(rig.writesTo("lstAllRecs", "Width"), std::vector<std::string>{"200 i32"});
@@ -102,7 +102,7 @@ TEST(ReflowPanes, MissingControlsLeaveTheWorkingValuesAsTheyStand) {
   {
     auto form = hostForm();
     remove(form, "lblHorDrag");
-    spec(form, "lstAllRecs").left = 3500;
+    described(form, "lstAllRecs").left = 3500;
     RulesRig rig(form);
     hostrules::ReflowPanes(rig.state);
     EXPECT_EQ(rig.writesTo("WebBrowser1", "Width"), std::vector<std::string>{"200 i32"});
@@ -116,9 +116,9 @@ TEST(ReflowPanes, MissingControlsLeaveTheWorkingValuesAsTheyStand) {
 
 TEST(ReflowPanes, ANonFiniteTopReadIsNeverHandedBack) {
   auto form = hostForm();
-  spec(form, "WebBrowser1").top = std::numeric_limits<double>::quiet_NaN();
-  spec(form, "lstAllRecs").top = std::numeric_limits<double>::quiet_NaN();  // so step 26 cannot move cmdAddTV
-  spec(form, "cmdAddTV").top = std::numeric_limits<double>::infinity();
+  described(form, "WebBrowser1").top = std::numeric_limits<double>::quiet_NaN();
+  described(form, "lstAllRecs").top = std::numeric_limits<double>::quiet_NaN();  // so step 26 cannot move cmdAddTV
+  described(form, "cmdAddTV").top = std::numeric_limits<double>::infinity();
   RulesRig rig(form);
   hostrules::ReflowPanes(rig.state);
   for (const auto* name : {"lblHorDrag", "cmdAddTV", "cmdNewTV", "cmdDelTV"}) {

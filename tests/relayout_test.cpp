@@ -66,7 +66,7 @@ TEST(Relayout, ScalesPositionsBothWaysAndFontsByTheSmallerRatio) {
 
 TEST(Relayout, ARecordedFontSizeOfTenBecomesTwelveAtRatios15And12) {
   auto form = hostForm();
-  spec(form, "lblStatus").fontSize = 10;
+  described(form, "lblStatus").fontSize = 10;
   Shown rig(form);
   rig.control().ResizeFont(true);
   rig.refreshAt(13500, 7200);
@@ -180,7 +180,7 @@ TEST(Relayout, ListWidthIsTheRoomRightOfTheSplitterRoundedToEven) {
 
 TEST(Relayout, ListPanesAreWidenedNeverNarrowed) {
   auto form = hostForm();
-  spec(form, "lstAllRecs").width = 9000;  // wider than the room before and after its own record
+  described(form, "lstAllRecs").width = 9000;  // wider than the room before and after its own record
   Shown rig(form, lowResScreen());
   rig.refreshAt(9000, 6000);
   // Only the record's own store and the re-flow's width: no list adjustment ran.
@@ -206,7 +206,7 @@ TEST(Relayout, OnceLowResolutionAlwaysLowResolutionUntilTheHostClearsIt) {
 
 TEST(Relayout, FailuresAbandonOnlyTheirStatement) {
   auto form = hostForm();
-  spec(form, "lblStatus").members = std::vector<std::string>{"Left", "Top", "Width", "Height", "Name", "Visible"};
+  described(form, "lblStatus").members = std::vector<std::string>{"Left", "Top", "Width", "Height", "Name", "Visible"};
   Shown rig(form);
   rig.control().ResizeFont(true);
   rig.failOn("cmdFavorites", "Top", model::Op::Set);
@@ -291,7 +291,7 @@ TEST(Relayout, BeforeAnySnapshotNoRecordIsAppliedButTheHostRulesRun) {
 
 TEST(Relayout, AProductBeyondTheTypesRangeIsAbandoned) {
   auto form = hostForm();
-  spec(form, "lblStatus").width = 3e38;
+  described(form, "lblStatus").width = 3e38;
   Shown rig(form);
   rig.refreshAt(18000, 6000);
   EXPECT_EQ(rig.writesTo("lblStatus", "Left"), std::vector<std::string>{"2000 f32"});

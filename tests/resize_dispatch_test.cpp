@@ -71,7 +71,7 @@ TEST(ResizeDispatch, MinimiseRestoreThenTheNextResizeRelaysOut) {
 
 TEST(ResizeDispatch, AnInitialFalseDelaysTheSnapshotToTheSecondResize) {
   auto form = hostForm();
-  spec(form, "txtRebuild").text = "False";
+  described(form, "txtRebuild").text = "False";
   Rig rig(form);
   rig.load();
   rig.show();

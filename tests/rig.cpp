@@ -63,7 +63,7 @@ model::FormSpec hostForm() {
   return form;
 }
 
-model::ControlSpec& spec(model::FormSpec& form, const std::string& name) {
+model::ControlSpec& described(model::FormSpec& form, const std::string& name) {
   const auto it = std::find_if(form.controls.begin(), form.controls.end(), [&](const auto& c) { return c.name == name; });
   if (it == form.controls.end()) throw std::invalid_argument("no control " + name);
   return *it;

@@ -19,8 +19,8 @@ namespace tolvane::testing {
 //   txtRebuild 0,5500 1000x300 "True" (hidden)   lblStatus 1000,5500 2000x300   Tolvane1 8400,5400
 model::FormSpec hostForm();
 
-// The spec of one control of `form`, to change before the rig is built.
-model::ControlSpec& spec(model::FormSpec& form, const std::string& name);
+// The desc of one control of `form`, to change before the rig is built.
+model::ControlSpec& described(model::FormSpec& form, const std::string& name);
 void remove(model::FormSpec& form, const std::string& name);
 
 inline model::ScreenSpec normalScreen() { return {15360, 15}; }     // 1024 pixels

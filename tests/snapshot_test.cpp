@@ -10,7 +10,7 @@ using namespace tolvane::testing;
 
 TEST(Snapshot, RecordsEveryControlInCollectionOrderAndTheInnerSize) {
   auto form = hostForm();
-  spec(form, "cmdAllRecs").fontSize = 9.75;
+  described(form, "cmdAllRecs").fontSize = 9.75;
   Rig rig(form);
   rig.control().Rebuild();
   const auto& s = rig.control().state();
@@ -34,7 +34,7 @@ TEST(Snapshot, RecordsEveryControlInCollectionOrderAndTheInnerSize) {
 
 TEST(Snapshot, AMissingMemberLeavesItsFieldZeroAndTheNextFieldIsStillRead) {
   auto form = hostForm();
-  spec(form, "lblStatus").members = std::vector<std::string>{"Name", "Top", "Height"};
+  described(form, "lblStatus").members = std::vector<std::string>{"Name", "Top", "Height"};
   Rig rig(form);
   rig.failOn("cmdNewTV.Font", "Size", model::Op::Get);
   rig.control().Rebuild();
@@ -86,7 +86,7 @@ TEST(Snapshot, ASecondRebuildReleasesTheFirstSnapshotsReferences) {
 
 TEST(Snapshot, WithoutAFormKeepsEverythingAndWritesNothing) {
   auto form = hostForm();
-  spec(form, "Tolvane1").members = std::vector<std::string>{"Name", "Width", "Height"};  // no Parent
+  described(form, "Tolvane1").members = std::vector<std::string>{"Name", "Width", "Height"};  // no Parent
   Rig rig(form);
   rig.control().Rebuild();
   EXPECT_FALSE(rig.control().state().ParentForm.attached());

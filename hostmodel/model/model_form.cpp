@@ -37,15 +37,15 @@ std::optional<Member> memberNamed(std::string_view name) {
   return std::nullopt;
 }
 
-MemberSet membersOf(const ControlSpec& spec) {
+MemberSet membersOf(const ControlSpec& desc) {
   MemberSet has;
-  if (spec.members) {
-    for (const auto& member : *spec.members) {
+  if (desc.members) {
+    for (const auto& member : *desc.members) {
       const auto which = memberNamed(member);
       if (!which) throw std::invalid_argument("unknown member " + member);
       has.set(bit(*which));
     }
-  } else if (spec.kind == "Tolvane") {
+  } else if (desc.kind == "Tolvane") {
     for (Member m : {Member::Name, Member::Left, Member::Top, Member::Width, Member::Height, Member::Visible,
                      Member::Parent}) {
       has.set(bit(m));
@@ -55,8 +55,8 @@ MemberSet membersOf(const ControlSpec& spec) {
                      Member::Visible, Member::Move}) {
       has.set(bit(m));
     }
-    has.set(bit(Member::FontBold), spec.fontBold.has_value());
-    has.set(bit(Member::Text), spec.text.has_value());
+    has.set(bit(Member::FontBold), desc.fontBold.has_value());
+    has.set(bit(Member::Text), desc.text.has_value());
   }
   return has;
 }
@@ -121,17 +121,17 @@ void ModelFont::call(std::string_view method, std::span<const Value> args) {
 
 // ---- ModelControl ----
 
-ModelControl::ModelControl(Recorder& recorder, const ControlSpec& spec, std::weak_ptr<ModelForm> form)
+ModelControl::ModelControl(Recorder& recorder, const ControlSpec& desc, std::weak_ptr<ModelForm> form)
     : recorder_(recorder),
-      name_(spec.name),
-      kind_(spec.kind),
+      name_(desc.name),
+      kind_(desc.kind),
       form_(std::move(form)),
-      geometry_{spec.left, spec.top, spec.width, spec.height},
-      visible_(spec.visible),
-      fontBold_(spec.fontBold.value_or(false)),
-      has_(membersOf(spec)),
-      text_(spec.text.value_or("")) {
-  if (has(Member::Font)) font_ = std::make_shared<ModelFont>(recorder_, name_ + ".Font", spec.fontSize);
+      geometry_{desc.left, desc.top, desc.width, desc.height},
+      visible_(desc.visible),
+      fontBold_(desc.fontBold.value_or(false)),
+      has_(membersOf(desc)),
+      text_(desc.text.value_or("")) {
+  if (has(Member::Font)) font_ = std::make_shared<ModelFont>(recorder_, name_ + ".Font", desc.fontSize);
 }
 
 void ModelControl::require(std::string_view member, Member which, Op op) const {
@@ -240,8 +240,8 @@ void ModelControl::setDirect(std::string_view member, const Value& value) {
 
 Value ModelScreen::get(std::string_view member) {
   recorder_.check("Screen", member, Op::Get);
-  if (member == "Width") return spec_.width;
-  if (member == "TwipsPerPixelX") return spec_.twipsPerPixelX;
+  if (member == "Width") return metrics_.width;
+  if (member == "TwipsPerPixelX") return metrics_.twipsPerPixelX;
   missingMember("Screen", member);
 }
 
@@ -293,20 +293,20 @@ class ModelControls final : public host::Object {
 
 // ---- ModelForm ----
 
-ModelForm::ModelForm(Recorder& recorder, const FormSpec& spec)
+ModelForm::ModelForm(Recorder& recorder, const FormSpec& desc)
     : recorder_(recorder),
-      name_(spec.name),
-      width_(spec.width),
-      height_(spec.height),
-      frameWidth_(spec.frameWidth),
-      frameHeight_(spec.frameHeight),
-      windowState_(spec.windowState) {}
+      name_(desc.name),
+      width_(desc.width),
+      height_(desc.height),
+      frameWidth_(desc.frameWidth),
+      frameHeight_(desc.frameHeight),
+      windowState_(desc.windowState) {}
 
-std::shared_ptr<ModelForm> ModelForm::create(Recorder& recorder, const FormSpec& spec) {
-  std::shared_ptr<ModelForm> form(new ModelForm(recorder, spec));
-  form->controls_.reserve(spec.controls.size());
-  form->byName_.reserve(spec.controls.size());
-  for (const auto& control : spec.controls) {
+std::shared_ptr<ModelForm> ModelForm::create(Recorder& recorder, const FormSpec& desc) {
+  std::shared_ptr<ModelForm> form(new ModelForm(recorder, desc));
+  form->controls_.reserve(desc.controls.size());
+  form->byName_.reserve(desc.controls.size());
+  for (const auto& control : desc.controls) {
     if (!form->byName_.emplace(control.name, form->controls_.size()).second) {
       throw std::invalid_argument("two controls named " + control.name);
     }

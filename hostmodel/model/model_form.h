@@ -71,9 +71,9 @@ struct ControlSpec {
   std::optional<std::vector<std::string>> members;  // all the members it has, when given
 };
 
-// The members a control of `spec` has: those listed, or the usual ones of its kind.
+// The members a control of `desc` has: those listed, or the usual ones of its kind.
 using MemberSet = std::bitset<static_cast<std::size_t>(Member::Count)>;
-MemberSet membersOf(const ControlSpec& spec);
+MemberSet membersOf(const ControlSpec& desc);
 
 struct FormSpec {
   std::string name = "frmMain";
@@ -107,7 +107,7 @@ class ModelFont final : public host::Object {
 
 class ModelControl final : public host::Object {
  public:
-  ModelControl(Recorder& recorder, const ControlSpec& spec, std::weak_ptr<ModelForm> form);
+  ModelControl(Recorder& recorder, const ControlSpec& desc, std::weak_ptr<ModelForm> form);
 
   host::Value get(std::string_view member) override;
   void put(std::string_view member, const host::Value& value) override;
@@ -156,21 +156,21 @@ class ModelControl final : public host::Object {
 
 class ModelScreen final : public host::Object {
  public:
-  ModelScreen(Recorder& recorder, ScreenSpec spec) : recorder_(recorder), spec_(spec) {}
+  ModelScreen(Recorder& recorder, ScreenSpec desc) : recorder_(recorder), metrics_(desc) {}
   host::Value get(std::string_view member) override;
   void put(std::string_view member, const host::Value& value) override;
   void call(std::string_view method, std::span<const host::Value> args) override;
-  void set(ScreenSpec spec) { spec_ = spec; }
-  const ScreenSpec& spec() const { return spec_; }
+  void set(ScreenSpec desc) { metrics_ = desc; }
+  const ScreenSpec& metrics() const { return metrics_; }
 
  private:
   Recorder& recorder_;
-  ScreenSpec spec_;
+  ScreenSpec metrics_;
 };
 
 class ModelForm final : public host::Form, public std::enable_shared_from_this<ModelForm> {
  public:
-  static std::shared_ptr<ModelForm> create(Recorder& recorder, const FormSpec& spec);
+  static std::shared_ptr<ModelForm> create(Recorder& recorder, const FormSpec& desc);
 
   host::Value get(std::string_view member) override;
   void put(std::string_view member, const host::Value& value) override;
@@ -202,7 +202,7 @@ class ModelForm final : public host::Form, public std::enable_shared_from_this<M
   host::ObjectRef controlsCollection() const { return collection_; }
 
  private:
-  ModelForm(Recorder& recorder, const FormSpec& spec);
+  ModelForm(Recorder& recorder, const FormSpec& desc);
   void raise(std::string_view event, void (host::FormEvents::*handler)());
 
   Recorder& recorder_;

@@ -93,16 +93,16 @@ TEST_F(DemoForm, MembersAreReachedByNameWithTheirOwnVariantType) {
 }
 
 TEST_F(DemoForm, ControlsAreItemsInOrderAndFontsAreObjects) {
-  const model::FormSpec spec = hostFormSpec();
-  HostForm host(spec, recorder);
+  const model::FormSpec desc = hostFormSpec();
+  HostForm host(desc, recorder);
   DispatchObject form(host.form());
   const host::ObjectRef controls = form.object("Controls");
-  ASSERT_EQ(host::convert::toNumber(controls->get("Count")), static_cast<double>(spec.controls.size()));
-  for (std::size_t i = 0; i < spec.controls.size(); ++i) {
+  ASSERT_EQ(host::convert::toNumber(controls->get("Count")), static_cast<double>(desc.controls.size()));
+  for (std::size_t i = 0; i < desc.controls.size(); ++i) {
     const host::ObjectRef item = host::convert::toObject(controls->item(Value{static_cast<std::int16_t>(i)}));
-    EXPECT_EQ(host::convert::toText(item->get("Name")), spec.controls[i].name);
+    EXPECT_EQ(host::convert::toText(item->get("Name")), desc.controls[i].name);
   }
-  EXPECT_THROW(controls->item(Value{static_cast<std::int16_t>(spec.controls.size())}), HostError);
+  EXPECT_THROW(controls->item(Value{static_cast<std::int16_t>(desc.controls.size())}), HostError);
   recorder.writes.clear();
   form.object("cmdAllRecs")->object("Font")->put("Size", Value{9.5f});
   ASSERT_EQ(recorder.writes.size(), 1u);
@@ -269,9 +269,9 @@ TEST_F(DemoForm, AParentThatIsNoFormFailsTheLoadingWithATypeMismatchAndNothingEl
 }
 
 TEST_F(DemoForm, WithoutTxtRebuildEveryResizeFailsBackToTheHost) {
-  model::FormSpec spec = hostFormSpec();
-  std::erase_if(spec.controls, [](const model::ControlSpec& c) { return c.name == "txtRebuild"; });
-  DemoPlayer player(scenarioOf(spec, R"([{"load":{}}, {"resize":{"width":9600,"height":7200}},
+  model::FormSpec desc = hostFormSpec();
+  std::erase_if(desc.controls, [](const model::ControlSpec& c) { return c.name == "txtRebuild"; });
+  DemoPlayer player(scenarioOf(desc, R"([{"load":{}}, {"resize":{"width":9600,"height":7200}},
                                          {"resize":{"width":12000,"height":9000}}, {"minimize":{}}])"));
   EXPECT_TRUE(stepLines(player, 0).empty());
   for (std::size_t step = 1; step < 4; ++step) {
@@ -340,10 +340,10 @@ DWORD threadWindows() {
 TEST_F(DemoForm, AttachingAndDestroyingTheControlAThousandTimesHoldsNothingBack) {
   // One round: the form with its windows, the control loaded and attached, the snapshot and one
   // relayout, then the form closed. The window stays hidden: showing it only waits for the display.
-  const model::FormSpec spec = hostFormSpec();
+  const model::FormSpec desc = hostFormSpec();
   const auto round = [&] {
     model::Recorder log;
-    HostForm host(spec, log);
+    HostForm host(desc, log);
     ASSERT_EQ(host.loadControl(), S_OK);
     host.raiseLoad();
     host.raiseResize();
