@@ -252,11 +252,7 @@ Step readStep(const Fields& f, const model::FormSpec& form) {
   return step;
 }
 
-std::string number(double x) {
-  std::ostringstream out;
-  out << x;
-  return out.str();
-}
+std::string number(double x) { return host::shortest(x); }
 
 }  // namespace
 

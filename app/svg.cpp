@@ -90,9 +90,7 @@ constexpr double kDefaultFontPoints = 8.25;
 // same double, so a reader of the picture can compare it with the model exactly.
 std::string exact(double x) {
   if (x == 0) x = 0;  // no "-0"
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
-  return std::string(buffer, result.ptr);
+  return host::shortest(x);
 }
 
 // A number for people: at most two decimals, no trailing zeros (8.25, 1503.8, 9000).

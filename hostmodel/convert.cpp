@@ -1,6 +1,5 @@
 #include "hostmodel/convert.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -118,16 +117,8 @@ std::string toText(const Value& value) {
     case ValueType::Bool: return std::get<bool>(value) ? "True" : "False";
     case ValueType::I16: return std::to_string(std::get<std::int16_t>(value));
     case ValueType::I32: return std::to_string(std::get<std::int32_t>(value));
-    case ValueType::F32: {
-      char buffer[64];
-      const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::get<float>(value));
-      return std::string(buffer, result.ptr);
-    }
-    case ValueType::F64: {
-      char buffer[64];
-      const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::get<double>(value));
-      return std::string(buffer, result.ptr);
-    }
+    case ValueType::F32: return shortest(std::get<float>(value));
+    case ValueType::F64: return shortest(std::get<double>(value));
     case ValueType::Empty: return {};
     case ValueType::Object: mismatch("an object is not text");
   }

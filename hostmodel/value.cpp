@@ -1,5 +1,7 @@
 #include "hostmodel/value.h"
 
+#include <charconv>
+
 namespace tolvane::host {
 
 ValueType typeOf(const Value& value) {
@@ -19,5 +21,19 @@ std::string_view typeName(ValueType type) {
   }
   return "?";
 }
+
+namespace {
+
+template <class Number>
+std::string shortestOf(Number x) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace
+
+std::string shortest(double x) { return shortestOf(x); }
+std::string shortest(float x) { return shortestOf(x); }
 
 }  // namespace tolvane::host

@@ -23,4 +23,8 @@ ValueType typeOf(const Value& value);
 // "bool", "i16", "i32", "f32", "f64", "str", "object", "empty": the names the trace uses.
 std::string_view typeName(ValueType type);
 
+// A number as the shortest text that reads back as the same number of its type (`850`, `1234.5`).
+std::string shortest(double x);
+std::string shortest(float x);
+
 }  // namespace tolvane::host

@@ -68,6 +68,12 @@ TEST(Scenario, MalformedFilesNameThePlaceAndWhatIsWrong) {
   }
 }
 
+TEST(Scenario, StepHeadersShowNumbersExactly) {
+  EXPECT_EQ(app::describe(app::ResizeStep{12000.25, 9000}), "resize 12000.25 x 9000");
+  EXPECT_EQ(app::describe(app::ScreenStep{{9607.5, 15}}), "screen 9607.5 twips at 15 twips per pixel");
+  EXPECT_EQ(app::describe(app::SetStep{"frmMain", "Height", host::Value{1234567.5}}), "set frmMain.Height = 1234567.5");
+}
+
 TEST(Scenario, AMalformedFileExitsWith2AndPlaysNothing) {
   const std::string path = ::testing::TempDir() + "malformed.json";
   std::ofstream(path) << std::string(kMinimal) + R"({"resize": {"width": 1, "height": 1}}, {"load": 1}]})";

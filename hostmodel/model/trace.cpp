@@ -1,17 +1,11 @@
 #include "hostmodel/model/trace.h"
 
-#include <charconv>
 
 namespace tolvane::model {
 
-namespace {
+using host::shortest;
 
-template <class Number>
-std::string shortest(Number x) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, x);
-  return std::string(buffer, result.ptr);
-}
+namespace {
 
 std::string quoted(const std::string& text) {
   std::string out = "\"";
@@ -27,8 +21,8 @@ std::string bare(const host::Value& value) {
   switch (host::typeOf(value)) {
     case ValueType::Empty: return "";
     case ValueType::Bool: return std::get<bool>(value) ? "true" : "false";
-    case ValueType::I16: return shortest(std::get<std::int16_t>(value));
-    case ValueType::I32: return shortest(std::get<std::int32_t>(value));
+    case ValueType::I16: return std::to_string(std::get<std::int16_t>(value));
+    case ValueType::I32: return std::to_string(std::get<std::int32_t>(value));
     case ValueType::F32: return shortest(std::get<float>(value));
     case ValueType::F64: return shortest(std::get<double>(value));
     case ValueType::Str: return quoted(std::get<std::string>(value));
