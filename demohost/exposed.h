@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hostmodel/dispatch/com_object.h"
 #include "hostmodel/dispatch/com_ref.h"
 #include "hostmodel/host.h"
 
@@ -25,18 +26,12 @@ class Exposed : public host::Object {
   virtual bool indexed() const { return false; }
 };
 
-class ExposedDispatch : public IDispatch {
+class ExposedDispatch : public host::dispatch::ComObject<IDispatch> {
  public:
   explicit ExposedDispatch(std::shared_ptr<Exposed> object) : object_(std::move(object)) {}
-  ExposedDispatch(const ExposedDispatch&) = delete;
-  ExposedDispatch& operator=(const ExposedDispatch&) = delete;
 
   // A new adapter with one reference, which the caller owns.
   static ComRef<IDispatch> expose(std::shared_ptr<Exposed> object);
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
   STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
@@ -45,11 +40,10 @@ class ExposedDispatch : public IDispatch {
                       EXCEPINFO* exception, UINT* argError) override;
 
  protected:
-  virtual ~ExposedDispatch() = default;
+  ~ExposedDispatch() override = default;
   Exposed& object() const { return *object_; }
 
  private:
-  LONG references_ = 1;
   std::shared_ptr<Exposed> object_;
   std::vector<std::string> names_;  // DISPID n is names_[n - 1]
 };

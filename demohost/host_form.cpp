@@ -13,12 +13,17 @@
 #include "demohost/exposed.h"
 #include "hostmodel/convert.h"
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "hostmodel/dispatch/single_connection_point.h"
 
 namespace tolvane::demohost {
 
 using host::Failure;
 using host::HostError;
 using host::Value;
+using host::dispatch::ComObject;
+using host::dispatch::handOut;
+using host::dispatch::interfaceOf;
+using host::dispatch::SingleConnectionPoint;
 using host::convert::toNumber;
 using host::convert::toText;
 using model::Member;
@@ -493,27 +498,18 @@ class FormObject final : public Exposed {
 // default source interface.
 class FormDispatch final : public ExposedDispatch,
                            public IProvideClassInfo,
-                           public IConnectionPointContainer,
-                           public IConnectionPoint {
+                           public SingleConnectionPoint<ComRef<IDispatch>> {
  public:
   FormDispatch(std::shared_ptr<Exposed> form, bool raisesFormEvents)
       : ExposedDispatch(std::move(form)),
-        classId_(raisesFormEvents ? CLSID_DemoForm : CLSID_DemoPanel),
-        sourceId_(raisesFormEvents ? DIID_FormEvents : DIID_PanelEvents) {}
+        SingleConnectionPoint(raisesFormEvents ? DIID_FormEvents : DIID_PanelEvents),
+        classId_(raisesFormEvents ? CLSID_DemoForm : CLSID_DemoPanel) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IProvideClassInfo) {
-      *out = static_cast<IProvideClassInfo*>(this);
-    } else if (iid == IID_IConnectionPointContainer) {
-      *out = static_cast<IConnectionPointContainer*>(this);
-    } else if (iid == IID_IConnectionPoint) {
-      *out = static_cast<IConnectionPoint*>(this);
-    } else {
-      return ExposedDispatch::QueryInterface(iid, out);
+    if (IUnknown* found = interfaceOf<IProvideClassInfo, IConnectionPointContainer, IConnectionPoint>(this, iid)) {
+      return handOut(found, out);
     }
-    AddRef();
-    return S_OK;
+    return ExposedDispatch::QueryInterface(iid, out);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return ExposedDispatch::AddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return ExposedDispatch::Release(); }
@@ -528,66 +524,16 @@ class FormDispatch final : public ExposedDispatch,
     return S_OK;
   }
 
-  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override {
-    if (points != nullptr) *points = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-    if (point == nullptr) return E_POINTER;
-    *point = nullptr;
-    if (iid != sourceId_) return CONNECT_E_NOCONNECTION;
-    *point = this;
-    AddRef();
-    return S_OK;
-  }
-
-  STDMETHODIMP GetConnectionInterface(IID* iid) override {
-    if (iid == nullptr) return E_POINTER;
-    *iid = sourceId_;
-    return S_OK;
-  }
-  STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override {
-    if (container == nullptr) return E_POINTER;
-    *container = this;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-    if (cookie == nullptr || sink == nullptr) return E_POINTER;
-    *cookie = 0;
-    ComRef<IDispatch> events;
-    if (FAILED(sink->QueryInterface(sourceId_, reinterpret_cast<void**>(events.put())))) return CONNECT_E_CANNOTCONNECT;
-    sinks_.emplace_back(++lastCookie_, events);
-    *cookie = lastCookie_;
-    return S_OK;
-  }
-  STDMETHODIMP Unadvise(DWORD cookie) override {
-    for (auto it = sinks_.begin(); it != sinks_.end(); ++it) {
-      if (it->first == cookie) {
-        ComRef<IDispatch> dropped = std::move(it->second);
-        sinks_.erase(it);
-        return S_OK;
-      }
-    }
-    return CONNECT_E_NOCONNECTION;
-  }
-  STDMETHODIMP EnumConnections(IEnumConnections** connections) override {
-    if (connections != nullptr) *connections = nullptr;
-    return E_NOTIMPL;
-  }
-
-  std::size_t sinkCount() const { return sinks_.size(); }
-  void dropSinks() { sinks_.clear(); }
+  std::size_t sinkCount() const { return connections().size(); }
+  void dropSinks() { dropConnections(); }
 
   // Delivers event `id` to the sinks advised when it is raised that are still advised; the text of
   // every failure a sink returns, in order.
   std::vector<std::string> raise(DISPID id) {
     std::vector<std::string> failures;
-    const auto sinks = sinks_;
+    const auto sinks = connections();
     for (const auto& [cookie, sink] : sinks) {
-      bool advised = false;
-      for (const auto& entry : sinks_) advised = advised || entry.first == cookie;
-      if (!advised) continue;
+      if (!advised(cookie)) continue;
       DISPPARAMS none{};
       EXCEPINFO exception{};
       const HRESULT hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, &exception, nullptr);
@@ -602,40 +548,22 @@ class FormDispatch final : public ExposedDispatch,
 
  private:
   ~FormDispatch() override = default;
+
+  // A sink is kept as it is and called when the form raises an event.
+  HRESULT connect(ComRef<IDispatch> sink, ComRef<IDispatch>* connection) override {
+    *connection = std::move(sink);
+    return S_OK;
+  }
+
   CLSID classId_;
-  IID sourceId_;
-  std::vector<std::pair<DWORD, ComRef<IDispatch>>> sinks_;
-  DWORD lastCookie_ = 0;
 };
 
 // The client site of the hosted control: ambient properties (run time), and the extended control
 // whose Parent is the form.
-class ControlSite final : public IOleClientSite, public IOleControlSite, public IDispatch {
+class ControlSite final : public ComObject<IOleClientSite, IOleControlSite, IDispatch> {
  public:
   ControlSite(IDispatch* extended, bool userMode) : extended_(extended), userMode_(userMode) {}
   void close() { extended_.reset(); }
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-      *out = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleControlSite) {
-      *out = static_cast<IOleControlSite*>(this);
-    } else if (iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
 
   // IOleClientSite
   STDMETHODIMP SaveObject() override { return S_OK; }
@@ -694,8 +622,7 @@ class ControlSite final : public IOleClientSite, public IOleControlSite, public 
   }
 
  private:
-  ~ControlSite() = default;
-  LONG references_ = 1;
+  ~ControlSite() override = default;
   ComRef<IDispatch> extended_;
   bool userMode_;
 };

@@ -6,45 +6,32 @@
 #include <new>
 #include <utility>
 
+#include "hostmodel/dispatch/com_object.h"
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "hostmodel/dispatch/single_connection_point.h"
 
 namespace tolvane::bench {
 
 namespace {
 
 using host::HostError;
+using host::dispatch::ComObject;
 using host::dispatch::exceptionOf;
 using host::dispatch::failureOf;
 using host::dispatch::fromVariant;
+using host::dispatch::handOut;
+using host::dispatch::interfaceOf;
 using host::dispatch::narrow;
+using host::dispatch::SingleConnectionPoint;
 using host::dispatch::toVariant;
 
 // The form's events as the demo host's type library numbers them.
 constexpr DISPID kLoad = 1;
 constexpr DISPID kResize = 2;
 
-class ObjectDispatch : public IDispatch {
+class ObjectDispatch : public ComObject<IDispatch> {
  public:
   ObjectDispatch(Exposer& exposer, host::ObjectRef object) : exposer_(exposer), object_(std::move(object)) {}
-  ObjectDispatch(const ObjectDispatch&) = delete;
-  ObjectDispatch& operator=(const ObjectDispatch&) = delete;
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
 
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
     if (count == nullptr) return E_POINTER;
@@ -121,12 +108,9 @@ class ObjectDispatch : public IDispatch {
   }
 
  protected:
-  virtual ~ObjectDispatch() = default;
+  ~ObjectDispatch() override = default;
   Exposer& exposer_;
   host::ObjectRef object_;
-
- private:
-  LONG references_ = 1;
 };
 
 // Delivers the model form's Load and Resize to an advised sink; a failure the sink returns goes
@@ -155,27 +139,24 @@ class EventBridge final : public host::FormEvents {
   ComRef<IDispatch> sink_;
 };
 
+// The connection of an advised sink: the bridge that calls it and the form's subscription.
+struct Connection {
+  std::unique_ptr<EventBridge> bridge;
+  host::Subscription subscription;  // dropped before the bridge
+};
+
 class FormDispatch final : public ObjectDispatch,
                            public IProvideClassInfo,
-                           public IConnectionPointContainer,
-                           public IConnectionPoint {
+                           public SingleConnectionPoint<std::unique_ptr<Connection>> {
  public:
   FormDispatch(Exposer& exposer, host::ObjectRef form, IID source)
-      : ObjectDispatch(exposer, std::move(form)), source_(source) {}
+      : ObjectDispatch(exposer, std::move(form)), SingleConnectionPoint(source) {}
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IProvideClassInfo) {
-      *out = static_cast<IProvideClassInfo*>(this);
-    } else if (iid == IID_IConnectionPointContainer) {
-      *out = static_cast<IConnectionPointContainer*>(this);
-    } else if (iid == IID_IConnectionPoint) {
-      *out = static_cast<IConnectionPoint*>(this);
-    } else {
-      return ObjectDispatch::QueryInterface(iid, out);
+    if (IUnknown* found = interfaceOf<IProvideClassInfo, IConnectionPointContainer, IConnectionPoint>(this, iid)) {
+      return handOut(found, out);
     }
-    AddRef();
-    return S_OK;
+    return ObjectDispatch::QueryInterface(iid, out);
   }
   STDMETHODIMP_(ULONG) AddRef() override { return ObjectDispatch::AddRef(); }
   STDMETHODIMP_(ULONG) Release() override { return ObjectDispatch::Release(); }
@@ -188,75 +169,26 @@ class FormDispatch final : public ObjectDispatch,
     return S_OK;
   }
 
-  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override {
-    if (points != nullptr) *points = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override {
-    if (point == nullptr) return E_POINTER;
-    *point = nullptr;
-    if (iid != source_) return CONNECT_E_NOCONNECTION;
-    *point = this;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP GetConnectionInterface(IID* iid) override {
-    if (iid == nullptr) return E_POINTER;
-    *iid = source_;
-    return S_OK;
-  }
-  STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** container) override {
-    if (container == nullptr) return E_POINTER;
-    *container = this;
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP Advise(IUnknown* sink, DWORD* cookie) override {
-    if (cookie == nullptr || sink == nullptr) return E_POINTER;
-    *cookie = 0;
-    ComRef<IDispatch> events;
-    if (FAILED(sink->QueryInterface(source_, reinterpret_cast<void**>(events.put())))) return CONNECT_E_CANNOTCONNECT;
-    try {
-      auto connection = std::make_unique<Connection>();
-      connection->bridge = std::make_unique<EventBridge>(events);
-      connection->subscription = object_->asForm()->advise(*connection->bridge);
-      connections_.emplace_back(++lastCookie_, std::move(connection));
-    } catch (const HostError& error) {
-      return exceptionOf(error, L"TolvaneBench", nullptr);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
-    *cookie = lastCookie_;
-    return S_OK;
-  }
-  STDMETHODIMP Unadvise(DWORD cookie) override {
-    for (auto it = connections_.begin(); it != connections_.end(); ++it) {
-      if (it->first == cookie) {
-        // The bridge may be delivering the event that unadvises it: it goes when the call returns.
-        dropped_.push_back(std::move(it->second));
-        connections_.erase(it);
-        dropped_.back()->subscription.reset();
-        return S_OK;
-      }
-    }
-    return CONNECT_E_NOCONNECTION;
-  }
-  STDMETHODIMP EnumConnections(IEnumConnections** connections) override {
-    if (connections != nullptr) *connections = nullptr;
-    return E_NOTIMPL;
-  }
-
  private:
   ~FormDispatch() override = default;
 
-  struct Connection {
-    std::unique_ptr<EventBridge> bridge;
-    host::Subscription subscription;  // dropped before the bridge
-  };
-  IID source_;
-  std::vector<std::pair<DWORD, std::unique_ptr<Connection>>> connections_;
+  HRESULT connect(ComRef<IDispatch> sink, std::unique_ptr<Connection>* connection) override {
+    try {
+      *connection = std::make_unique<Connection>();
+      (*connection)->bridge = std::make_unique<EventBridge>(std::move(sink));
+      (*connection)->subscription = object_->asForm()->advise(*(*connection)->bridge);
+    } catch (const HostError& error) {
+      return exceptionOf(error, L"TolvaneBench", nullptr);
+    }
+    return S_OK;
+  }
+  // The bridge may be delivering the event that unadvises it: it goes when the call returns.
+  void disconnect(std::unique_ptr<Connection> connection) override {
+    dropped_.push_back(std::move(connection));
+    dropped_.back()->subscription.reset();
+  }
+
   std::vector<std::unique_ptr<Connection>> dropped_;
-  DWORD lastCookie_ = 0;
 };
 
 // The default source interface of a class.

@@ -5,30 +5,14 @@
 #include "Brenmoor.h"
 #include "control/com/server_module.h"
 #include "control/com/tolvane_control.h"
+#include "hostmodel/dispatch/com_object.h"
 
 namespace tolvane::com {
 
 namespace {
 
-class TolvaneFactory final : public IClassFactory {
+class TolvaneFactory final : public host::dispatch::ComObject<IClassFactory> {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
-
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     return TolvaneControl::create(outer, iid, out);
   }
@@ -42,10 +26,9 @@ class TolvaneFactory final : public IClassFactory {
   }
 
  private:
-  ~TolvaneFactory() = default;
+  ~TolvaneFactory() override = default;
 
   LiveObject live_;
-  LONG references_ = 1;
 };
 
 }  // namespace

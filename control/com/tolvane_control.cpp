@@ -9,6 +9,7 @@
 
 #include "control/com/boundary.h"
 #include "control/com/registration.h"
+#include "hostmodel/dispatch/com_object.h"
 
 namespace tolvane::com {
 
@@ -53,26 +54,9 @@ const Member* findMember(DISPID id) {
 }
 
 // The enumeration of the control's one connection point.
-class PointEnumerator final : public IEnumConnectionPoints {
+class PointEnumerator final : public host::dispatch::ComObject<IEnumConnectionPoints> {
  public:
   PointEnumerator(IConnectionPoint* point, ULONG position) : point_(point), position_(position) {}
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IEnumConnectionPoints) {
-      *out = static_cast<IEnumConnectionPoints*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-  }
 
   STDMETHODIMP Next(ULONG count, IConnectionPoint** points, ULONG* fetched) override {
     if (points == nullptr || (count != 1 && fetched == nullptr)) return E_POINTER;
@@ -102,10 +86,9 @@ class PointEnumerator final : public IEnumConnectionPoints {
   }
 
  private:
-  ~PointEnumerator() = default;
+  ~PointEnumerator() override = default;
 
   LiveObject live_;
-  LONG references_ = 1;
   ComRef<IConnectionPoint> point_;
   ULONG position_;
 };

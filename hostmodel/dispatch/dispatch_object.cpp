@@ -8,6 +8,8 @@
 #include <new>
 #include <vector>
 
+#include "hostmodel/dispatch/com_object.h"
+
 namespace tolvane::host::dispatch {
 
 namespace {
@@ -338,28 +340,17 @@ bool eventId(ITypeInfo* source, const wchar_t* name, DISPID* id) {
 
 // The sink advised to a form's source interface: Load and Resize run the handlers; a HostError
 // they raise goes back to the form's event dispatch as the failed HRESULT with its EXCEPINFO.
-class FormEventSink final : public IDispatch {
+class FormEventSink final : public ComObject<IDispatch> {
  public:
   FormEventSink(FormEvents& handlers, const IID& source, DISPID load, DISPID resize)
       : handlers_(&handlers), source_(source), load_(load), resize_(resize) {}
 
   void detach() noexcept { handlers_ = nullptr; }
 
+  // The source interface is known only from the form's type information.
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == source_) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-  STDMETHODIMP_(ULONG) Release() override {
-    const LONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
+    if (iid == source_) return handOut(this, out);
+    return ComObject::QueryInterface(iid, out);
   }
 
   STDMETHODIMP GetTypeInfoCount(UINT* count) override {
@@ -413,9 +404,8 @@ class FormEventSink final : public IDispatch {
   }
 
  private:
-  ~FormEventSink() = default;
+  ~FormEventSink() override = default;
 
-  LONG references_ = 1;
   FormEvents* handlers_;
   IID source_;
   DISPID load_;
