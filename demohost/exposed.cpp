@@ -6,9 +6,8 @@
 
 namespace tolvane::demohost {
 
-using host::HostError;
-using host::dispatch::exceptionOf;
-using host::dispatch::fromVariant;
+using host::dispatch::guardedInvoke;
+using host::dispatch::invokeOn;
 using host::dispatch::narrow;
 using host::dispatch::toVariant;
 
@@ -63,40 +62,13 @@ STDMETHODIMP ExposedDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DI
   if (result != nullptr) VariantInit(result);
   // Keeps the object alive while a member runs that may release the caller's last reference.
   std::shared_ptr<Exposed> object = object_;
-  try {
-    // The arguments arrive last first.
-    std::vector<host::Value> args;
-    args.reserve(params->cArgs);
-    for (UINT i = params->cArgs; i > 0; --i) args.push_back(fromVariant(params->rgvarg[i - 1]));
-
+  const std::string* name = byIndex ? nullptr : &names_[static_cast<std::size_t>(id) - 1];
+  return guardedInvoke(L"TolvaneDemoHost", exception, [&] {
     host::Value value;
-    if (byIndex) {
-      if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-      value = object->item(args.front());
-    } else {
-      const std::string& name = names_[static_cast<std::size_t>(id) - 1];
-      if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
-        if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-        object->put(name, args.front());
-        return S_OK;
-      }
-      if ((flags & DISPATCH_PROPERTYGET) != 0 && args.empty()) {
-        value = object->get(name);
-      } else if ((flags & DISPATCH_METHOD) != 0) {
-        object->call(name, args);
-      } else {
-        return DISP_E_MEMBERNOTFOUND;
-      }
-    }
-    if (result != nullptr) toVariant(value, result);
-    return S_OK;
-  } catch (const HostError& error) {
-    return exceptionOf(error, L"TolvaneDemoHost", exception);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+    const HRESULT hr = invokeOn(*object, name, flags, *params, value);
+    if (SUCCEEDED(hr) && result != nullptr) toVariant(value, result);
+    return hr;
+  });
 }
 
 }  // namespace tolvane::demohost

@@ -16,9 +16,10 @@ namespace {
 
 using host::HostError;
 using host::dispatch::ComObject;
+using host::dispatch::guardedInvoke;
+using host::dispatch::invokeOn;
 using host::dispatch::exceptionOf;
 using host::dispatch::failureOf;
-using host::dispatch::fromVariant;
 using host::dispatch::handOut;
 using host::dispatch::interfaceOf;
 using host::dispatch::narrow;
@@ -70,26 +71,10 @@ class ObjectDispatch : public ComObject<IDispatch> {
     if (result != nullptr) VariantInit(result);
     // The member may drop the caller's last reference to this adapter.
     host::ObjectRef object = object_;
-    try {
-      std::vector<host::Value> args;
-      args.reserve(params->cArgs);
-      for (UINT i = params->cArgs; i > 0; --i) args.push_back(fromVariant(params->rgvarg[i - 1]));
+    return guardedInvoke(L"TolvaneBench", exception, [&] {
       host::Value value;
-      if (name == nullptr) {
-        if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-        value = object->item(args.front());
-      } else if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
-        if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
-        object->put(*name, args.front());
-        return S_OK;
-      } else if ((flags & DISPATCH_PROPERTYGET) != 0 && args.empty()) {
-        value = object->get(*name);
-      } else if ((flags & DISPATCH_METHOD) != 0) {
-        object->call(*name, args);
-      } else {
-        return DISP_E_MEMBERNOTFOUND;
-      }
-      if (result == nullptr) return S_OK;
+      const HRESULT hr = invokeOn(*object, name, flags, *params, value);
+      if (FAILED(hr) || result == nullptr) return hr;
       if (const auto* inner = std::get_if<host::ObjectRef>(&value); inner != nullptr && *inner != nullptr) {
         V_VT(result) = VT_DISPATCH;
         V_DISPATCH(result) = exposer_.expose(*inner).get();
@@ -97,14 +82,8 @@ class ObjectDispatch : public ComObject<IDispatch> {
       } else {
         toVariant(value, result);
       }
-      return S_OK;
-    } catch (const HostError& error) {
-      return exceptionOf(error, L"TolvaneBench", exception);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
+      return hr;
+    });
   }
 
  protected:

@@ -387,20 +387,14 @@ class FormEventSink final : public ComObject<IDispatch> {
     // The handler may drop this subscription (a Rebuild re-attaches); the sink stays alive until
     // the event returns.
     ComRef<FormEventSink> alive(this);
-    try {
+    return guardedInvoke(L"Tolvane", exception, [&] {
       if (id == load_) {
         handlers->ParentForm_Load();
       } else {
         handlers->ParentForm_Resize();
       }
       return S_OK;
-    } catch (const HostError& error) {
-      return exceptionOf(error, L"Tolvane", exception);
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    } catch (...) {
-      return E_UNEXPECTED;
-    }
+    });
   }
 
  private:
@@ -478,6 +472,27 @@ HRESULT hresultOf(const HostError& error) noexcept {
     case Failure::Platform: return E_FAIL;
   }
   return E_FAIL;
+}
+
+HRESULT invokeOn(Object& object, const std::string* name, WORD flags, const DISPPARAMS& params, Value& value) {
+  std::vector<Value> args;
+  args.reserve(params.cArgs);
+  for (UINT i = params.cArgs; i > 0; --i) args.push_back(fromVariant(params.rgvarg[i - 1]));
+  value = Value{};
+  if (name == nullptr) {
+    if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+    value = object.item(args.front());
+  } else if ((flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0) {
+    if (args.size() != 1) return DISP_E_BADPARAMCOUNT;
+    object.put(*name, args.front());
+  } else if ((flags & DISPATCH_PROPERTYGET) != 0 && args.empty()) {
+    value = object.get(*name);
+  } else if ((flags & DISPATCH_METHOD) != 0) {
+    object.call(*name, args);
+  } else {
+    return DISP_E_MEMBERNOTFOUND;
+  }
+  return S_OK;
 }
 
 HRESULT exceptionOf(const HostError& error, const wchar_t* source, EXCEPINFO* exception) noexcept {

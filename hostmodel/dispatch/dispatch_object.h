@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -95,6 +96,28 @@ HRESULT hresultOf(const HostError& error) noexcept;
 // Fills `exception` (when the caller gave one) for a failure of `source` and returns the HRESULT
 // an Invoke answers with: DISP_E_EXCEPTION with EXCEPINFO, the failure's own HRESULT without.
 HRESULT exceptionOf(const HostError& error, const wchar_t* source, EXCEPINFO* exception) noexcept;
+
+// The body of an IDispatch::Invoke run so that no C++ exception leaves it: a host failure becomes
+// DISP_E_EXCEPTION with its text in EXCEPINFO (from `source`), a failed allocation E_OUTOFMEMORY,
+// anything else E_UNEXPECTED.
+template <class Body>
+HRESULT guardedInvoke(const wchar_t* source, EXCEPINFO* exception, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const HostError& error) {
+    return exceptionOf(error, source, exception);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+// What an Invoke asks of a host-model object, by `flags`: its default member with the index (`name`
+// null), a store, a read or a call. The arguments are taken as COM passes them, last first. S_OK with
+// the value read (empty after a store or a call), or DISP_E_BADPARAMCOUNT / DISP_E_MEMBERNOTFOUND; a
+// host failure is thrown to the caller.
+HRESULT invokeOn(Object& object, const std::string* name, WORD flags, const DISPPARAMS& params, Value& value);
 
 std::wstring widen(std::string_view utf8);
 std::string narrow(const wchar_t* text, std::size_t length);
