@@ -1,18 +1,4 @@
-# Cross-compiles the Windows build (i686) with Debian's mingw-w64 (posix threads) and runs what it
-# builds under Wine: ctest and the build's own helper steps use CMAKE_CROSSCOMPILING_EMULATOR.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the Windows build (i686) with Debian's mingw-w64; see mingw-w64-common.cmake.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOLVANE_MINGW_PREFIX i686-w64-mingw32)
-
-set(CMAKE_C_COMPILER ${TOLVANE_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TOLVANE_MINGW_PREFIX}-g++-posix)
-set(CMAKE_RC_COMPILER ${TOLVANE_MINGW_PREFIX}-windres)
-set(TOLVANE_WIDL ${TOLVANE_MINGW_PREFIX}-widl)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${TOLVANE_MINGW_PREFIX})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
