@@ -18,22 +18,25 @@ Player::Player(const Scenario& scenario) : scenario_(scenario), world_(scenario.
   }
 }
 
-Tolvane* Player::control(const std::string& name) {
+Player::Placed* Player::placed(const std::string& name) {
   for (auto& placed : placed_) {
-    if (placed.name == name) return placed.control.get();
+    if (placed.name == name) return &placed;
   }
   return nullptr;
+}
+
+Tolvane* Player::control(const std::string& name) {
+  Placed* found = placed(name);
+  return found != nullptr ? found->control.get() : nullptr;
 }
 
 model::ModelSite* Player::site(const std::string& name) {
-  for (auto& placed : placed_) {
-    if (placed.name == name) return placed.site.get();
-  }
-  return nullptr;
+  Placed* found = placed(name);
+  return found != nullptr ? found->site.get() : nullptr;
 }
 
 void Player::failed(const std::string& object, const std::string& what, const host::HostError& error) {
-  world_.recorder.record(model::Write{model::Write::Kind::EventFailure, object, what, {}, error.what()});
+  world_.recorder.recordFailure(object, what, error.what());
 }
 
 void Player::apply(const Step& step) {

@@ -40,6 +40,7 @@ class Player {
     std::unique_ptr<Tolvane> control;
   };
 
+  Placed* placed(const std::string& name);
   void apply(const Step& step);
   void failed(const std::string& object, const std::string& what, const host::HostError& error);
 

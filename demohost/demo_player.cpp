@@ -11,7 +11,7 @@ DemoPlayer::DemoPlayer(const app::Scenario& scenario, FormOptions options) : sce
 }
 
 void DemoPlayer::failed(const std::string& object, const std::string& what, const std::string& error) {
-  recorder_.record(model::Write{model::Write::Kind::EventFailure, object, what, {}, error});
+  recorder_.recordFailure(object, what, error);
 }
 
 void DemoPlayer::apply(const app::Step& step) {

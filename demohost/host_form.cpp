@@ -860,7 +860,7 @@ HRESULT HostForm::loadControl() {
   SetErrorInfo(0, nullptr);
   hr = persist ? persist->Load(&bag, nullptr) : E_NOINTERFACE;
   if (FAILED(hr)) {
-    recorder_.record(Write{Write::Kind::EventFailure, controlName_, "ReadProperties", {}, errorText(hr)});
+    recorder_.recordFailure(controlName_, "ReadProperties", errorText(hr));
     unloadControl();
   }
   return hr;
@@ -880,14 +880,14 @@ void HostForm::unloadControl() {
 
 void HostForm::raiseLoad() {
   for (const std::string& failure : objects_->dispatch->raise(1)) {
-    recorder_.record(Write{Write::Kind::EventFailure, name_, "Load", {}, failure});
+    recorder_.recordFailure(name_, "Load", failure);
   }
 }
 
 void HostForm::raiseResize() {
   ++resizes_;
   for (const std::string& failure : objects_->dispatch->raise(2)) {
-    recorder_.record(Write{Write::Kind::EventFailure, name_, "Resize", {}, failure});
+    recorder_.recordFailure(name_, "Resize", failure);
   }
 }
 
@@ -946,7 +946,7 @@ void HostForm::clickTab(const std::string& name) {
   try {
     host::dispatch::DispatchObject(control_.get()).call("Refresh", {});
   } catch (const HostError& e) {
-    recorder_.record(Write{Write::Kind::EventFailure, controlName_, "Refresh", {}, e.what()});
+    recorder_.recordFailure(controlName_, "Refresh", e.what());
   }
 }
 

@@ -77,6 +77,10 @@ void Recorder::record(Write write) {
   if (logging) writes.push_back(std::move(write));
 }
 
+void Recorder::recordFailure(std::string object, std::string what, std::string error) {
+  record(Write{Write::Kind::EventFailure, std::move(object), std::move(what), {}, std::move(error)});
+}
+
 namespace {
 
 // Records one store or call, with the error that ends it if `body` throws.
@@ -210,7 +214,7 @@ void ModelControl::raiseOwnResize() {
   try {
     onResize();
   } catch (const HostError& e) {
-    recorder_.record(Write{Write::Kind::EventFailure, name_, "Resize", {}, e.what()});
+    recorder_.recordFailure(name_, "Resize", e.what());
   }
 }
 
@@ -219,7 +223,7 @@ void ModelControl::raiseStored(std::string_view member) {
   try {
     onStore(member);
   } catch (const HostError& e) {
-    recorder_.record(Write{Write::Kind::EventFailure, name_, std::string(member), {}, e.what()});
+    recorder_.recordFailure(name_, std::string(member), e.what());
   }
 }
 
@@ -413,7 +417,7 @@ void ModelForm::raise(std::string_view event, void (host::FormEvents::*handler)(
     try {
       (sink->*handler)();
     } catch (const HostError& e) {
-      recorder_.record(Write{Write::Kind::EventFailure, name_, std::string(event), {}, e.what()});
+      recorder_.recordFailure(name_, std::string(event), e.what());
     }
   }
 }

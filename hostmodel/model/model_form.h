@@ -50,6 +50,8 @@ class Recorder {
     if (!failures_.empty()) checkInjected(object, member, op);
   }
   void record(Write write);
+  // A failure that went back to the host: `what` (an event, or the call that failed) on `object`.
+  void recordFailure(std::string object, std::string what, std::string error);
 
  private:
   void checkInjected(std::string_view object, std::string_view member, Op op) const;
