@@ -110,14 +110,7 @@ TEST(ModelForm, ASubscriberDroppedDuringAnEventIsNotCalledAgain) {
 }
 
 TEST(ModelForm, HoldsTensOfThousandsOfControls) {
-  model::FormSpec form;
-  for (int i = 0; i < 40000; ++i) {
-    model::ControlSpec c;
-    c.name = "c" + std::to_string(i);
-    c.left = i;
-    form.controls.push_back(c);
-  }
-  model::ModelWorld world(form, normalScreen());
+  model::ModelWorld world(numberedControls(40000), normalScreen());
   auto controls = world.form->object("Controls");
   EXPECT_EQ(std::get<std::int32_t>(controls->get("Count")), 40000);
   EXPECT_EQ(std::get<double>(host::convert::toObject(controls->item(Value{std::int32_t{39999}}))->get("Left")), 39999);

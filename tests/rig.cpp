@@ -30,6 +30,21 @@ model::ControlSpec control(std::string name, std::string kind, double left, doub
 
 }  // namespace
 
+model::FormSpec numberedControls(int count) {
+  model::FormSpec form;
+  form.controls.resize(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    auto& c = form.controls[static_cast<std::size_t>(i)];
+    // Built by appending to a new string: GCC 12 at -O3 warns falsely (-Wrestrict) about
+    // `"c" + std::to_string(i)` and about assigning "c" to the existing name, once inlined.
+    std::string name(1, 'c');
+    name.append(std::to_string(i));
+    c.name = std::move(name);
+    c.left = i;
+  }
+  return form;
+}
+
 model::FormSpec hostForm() {
   model::FormSpec form;
   form.name = "frmMain";

@@ -22,6 +22,8 @@ model::FormSpec hostForm();
 // The desc of one control of `form`, to change before the rig is built.
 model::ControlSpec& described(model::FormSpec& form, const std::string& name);
 void remove(model::FormSpec& form, const std::string& name);
+// A form of `count` plain controls c0, c1, ... with control i at Left = i.
+model::FormSpec numberedControls(int count);
 
 inline model::ScreenSpec normalScreen() { return {15360, 15}; }     // 1024 pixels
 inline model::ScreenSpec largeFontScreen() { return {12288, 12}; }  // 1024 pixels at 120 DPI

@@ -95,13 +95,7 @@ TEST(Snapshot, WithoutAFormKeepsEverythingAndWritesNothing) {
 }
 
 model::FormSpec manyControls(int count) {
-  model::FormSpec form;
-  form.controls.resize(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) {
-    auto& c = form.controls[static_cast<std::size_t>(i)];
-    c.name = "c" + std::to_string(i);
-    c.left = i;
-  }
+  model::FormSpec form = numberedControls(count);
   form.controls[0].kind = "Tolvane";
   form.controls[0].name = "Tolvane1";
   return form;
