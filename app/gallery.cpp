@@ -111,7 +111,7 @@ GalleryResult writeGallery(const fs::path& examplesDir, const fs::path& outDir) 
   }
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(examplesDir, error)) {
-    if (entry.is_regular_file() && entry.path().extension() == ".json") files.push_back(entry.path());
+    if (entry.is_regular_file() && isScenarioFile(entry.path().filename().string())) files.push_back(entry.path());
   }
   if (error) throw OutputError("cannot read the examples in " + examplesDir.string() + ": " + error.message());
   std::sort(files.begin(), files.end());

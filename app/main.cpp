@@ -10,6 +10,7 @@
 #include "app/gallery.h"
 #include "app/player.h"
 #include "app/scenario.h"
+#include "tolvane_version.h"
 
 #ifndef TOLVANE_EXAMPLES_DIR
 #define TOLVANE_EXAMPLES_DIR "examples"
@@ -17,13 +18,21 @@
 
 namespace {
 
-int play(const std::string& file, bool trace, bool state, const std::string& svgDir) {
+// The exit codes, as `tolvane --help` lists them.
+constexpr int kExitOutputFailed = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitHostFailures = 3;
+constexpr const char* kExitCodes =
+    "Exit codes: 0 played (or written); 1 an output could not be written; 2 a usage error or a scenario that\n"
+    "cannot be read; 3 with play --strict, a failure went back to the host (summarised on stderr).\n";
+
+int play(const std::string& file, bool trace, bool state, const std::string& svgDir, bool strict) {
   tolvane::app::Scenario scenario;
   try {
     scenario = tolvane::app::loadScenario(file);
   } catch (const tolvane::app::ScenarioError& e) {
     std::cerr << "tolvane: " << e.what() << '\n';
-    return 2;
+    return kExitUsage;
   }
   tolvane::app::Player player(scenario);
   if (svgDir.empty()) {
@@ -35,11 +44,15 @@ int play(const std::string& file, bool trace, bool state, const std::string& svg
     } catch (const tolvane::app::OutputError& e) {
       std::cout.flush();
       std::cerr << "tolvane: " << e.what() << '\n';
-      return 1;
+      return kExitOutputFailed;
     }
   }
   if (state) player.printState(std::cout);
-  return 0;
+  const std::string failures = player.hostFailureSummary();
+  if (failures.empty()) return 0;
+  std::cout.flush();
+  std::cerr << "tolvane: " << failures << '\n';
+  return strict ? kExitHostFailures : 0;
 }
 
 int gallery(const std::string& outDir, const std::string& examplesDir) {
@@ -48,12 +61,12 @@ int gallery(const std::string& outDir, const std::string& examplesDir) {
     result = tolvane::app::writeGallery(examplesDir, outDir);
   } catch (const tolvane::app::OutputError& e) {
     std::cerr << "tolvane: " << e.what() << '\n';
-    return 1;
+    return kExitOutputFailed;
   }
   for (const auto& problem : result.problems) std::cerr << "tolvane: " << problem << '\n';
   std::cout << "Gallery of " << result.examples << (result.examples == 1 ? " example" : " examples")
             << " written; open " << result.index.string() << " in a browser.\n";
-  return result.problems.empty() ? 0 : 2;
+  return result.problems.empty() ? 0 : kExitUsage;
 }
 
 }  // namespace
@@ -61,10 +74,13 @@ int gallery(const std::string& outDir, const std::string& examplesDir) {
 int main(int argc, char** argv) {
   CLI::App app{"Tolvane: plays layout scenarios on an in-memory form"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", TOLVANE_VERSION);
+  app.footer(kExitCodes);
 
   std::string file;
   bool trace = false;
   bool state = false;
+  bool strict = false;
   std::string svgDir;
   auto* playCommand = app.add_subcommand("play", "Play a scenario file");
   playCommand->add_option("FILE", file, "The scenario (JSON)")->required();
@@ -72,6 +88,7 @@ int main(int argc, char** argv) {
   playCommand->add_flag("--state", state, "Print every control's final geometry, font size and visibility");
   playCommand->add_option("--svg", svgDir,
                           "Draw the form before the first step and after every step as DIR/step-NN.svg");
+  playCommand->add_flag("--strict", strict, "Exit with 3 when a failure went back to the host");
 
   std::string galleryDir;
   std::string examplesDir = TOLVANE_EXAMPLES_DIR;
@@ -79,12 +96,17 @@ int main(int argc, char** argv) {
   galleryCommand->add_option("DIR", galleryDir, "Where to write index.html and the pictures")->required();
   galleryCommand->add_option("--examples", examplesDir, "The folder of example scenarios")->capture_default_str();
 
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help and version exit 0; every other parse error is a usage error, whatever CLI11's own code.
+    return app.exit(e) == 0 ? 0 : kExitUsage;
+  }
 
   if (*galleryCommand) return gallery(galleryDir, examplesDir);
   if (playCommand->count("--svg") != 0 && svgDir.empty()) {
     std::cerr << "tolvane: --svg needs the folder to draw into\n";
-    return 2;
+    return kExitUsage;
   }
-  return play(file, trace, state, svgDir);
+  return play(file, trace, state, svgDir, strict);
 }

@@ -1,6 +1,9 @@
 #include "app/player.h"
 
+#include <algorithm>
 #include <optional>
+#include <sstream>
+#include <utility>
 
 #include "hostmodel/model/trace.h"
 
@@ -111,6 +114,37 @@ void Player::playStep(std::size_t i, std::ostream* trace) {
 
 void Player::playAll(std::ostream* trace) {
   for (std::size_t i = 0; i < stepCount(); ++i) playStep(i, trace);
+}
+
+std::string Player::hostFailureSummary() const {
+  std::vector<std::pair<std::string, int>> counts;  // "frmMain.Resize" and how often, first seen first
+  const model::Write* first = nullptr;
+  bool oneMessage = true;
+  int total = 0;
+  for (const auto& write : world_.recorder.writes) {
+    if (write.kind != model::Write::Kind::EventFailure) continue;
+    ++total;
+    if (first == nullptr) first = &write;
+    oneMessage = oneMessage && write.error == first->error;
+    const std::string what = write.object + "." + write.member;
+    auto it = std::find_if(counts.begin(), counts.end(), [&](const auto& entry) { return entry.first == what; });
+    if (it == counts.end()) {
+      counts.emplace_back(what, 1);
+    } else {
+      ++it->second;
+    }
+  }
+  if (first == nullptr) return {};
+  std::ostringstream out;
+  out << total << (total == 1 ? " failure" : " failures") << " went back to the host (";
+  for (std::size_t i = 0; i < counts.size(); ++i) out << (i == 0 ? "" : ", ") << counts[i].first << " " << counts[i].second;
+  out << ")";
+  if (oneMessage) {
+    out << ": " << first->error;
+  } else {
+    out << "; the first, " << first->object << "." << first->member << ": " << first->error;
+  }
+  return out.str();
 }
 
 void Player::printState(std::ostream& out) const {

@@ -30,6 +30,10 @@ class Player {
   Tolvane* control(const std::string& name);
   model::ModelSite* site(const std::string& name);
 
+  // One line on the failures that went back to the host (event handlers, calls) so far, or empty
+  // when there were none: how many, of what, and the first one's message.
+  std::string hostFailureSummary() const;
+
   // The final table: `name left top width height font visible`, one row per control.
   void printState(std::ostream& out) const;
 

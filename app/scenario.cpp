@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <set>
 #include <sstream>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -318,6 +319,13 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
     scenario.steps.push_back(readStep(Fields(steps[i], "/steps/" + std::to_string(i), fileName), scenario.form));
   }
   return scenario;
+}
+
+bool isScenarioFile(const std::string& fileName) {
+  const auto endsWith = [&](std::string_view tail) {
+    return fileName.size() >= tail.size() && fileName.compare(fileName.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  return endsWith(".json") && !endsWith(".schema.json");
 }
 
 Scenario loadScenario(const std::string& path) {

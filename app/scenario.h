@@ -48,5 +48,7 @@ bool isControlProperty(const std::string& member);
 
 Scenario parseScenario(const std::string& text, const std::string& fileName);
 Scenario loadScenario(const std::string& path);
+// A scenario in a folder of examples: a .json file that is not a JSON Schema (NAME.schema.json).
+bool isScenarioFile(const std::string& fileName);
 
 }  // namespace tolvane::app

@@ -168,7 +168,7 @@ bool hasGeometry(const model::ModelControl& c) {
 std::vector<fs::path> exampleFiles() {
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(kExamples)) {
-    if (entry.path().extension() == ".json") files.push_back(entry.path());
+    if (app::isScenarioFile(entry.path().filename().string())) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   return files;

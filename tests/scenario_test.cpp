@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 
 #include "app/player.h"
+#include "tolvane_version.h"
 
 namespace {
 
@@ -121,6 +122,42 @@ TEST(Scenario, StepsFailingInTheControlArePrintedAndThePlayGoesOn) {
             "# step 2: load\n"
             "# failed: Other.ReadProperties: Other has no member Parent\n"
             "# step 3: call Tolvane1.Rebuild\n");
+  EXPECT_EQ(player.hostFailureSummary(),
+            "2 failures went back to the host (Other.Refresh 1, Other.ReadProperties 1); "
+            "the first, Other.Refresh: the control has no parent form");
+}
+
+// A form without txtRebuild: every resize after the first fails back to the host.
+const char* kNoRebuildBox =
+    R"({"form": {"controls": [{"name": "Tolvane1", "kind": "Tolvane"}, {"name": "Text1", "kind": "TextBox"}]},)"
+    R"( "steps": [{"load": {}}, {"resize": {"width": 9000, "height": 7000}}, {"resize": {"width": 9600, "height": 7200}},)"
+    R"( {"resize": {"width": 12000, "height": 9000}}]})";
+
+TEST(Scenario, TheCommandLineSaysWhatHappenedInItsExitCode) {
+  const std::string clean = std::string(TOLVANE_SOURCE_DIR) + "/examples/host-form.json";
+  const std::string broken = ::testing::TempDir() + "no-rebuild-box.json";
+  std::ofstream(broken) << kNoRebuildBox;
+  struct Case { std::string args; int status; std::string output; };
+  const std::vector<Case> cases = {
+      {"--version", 0, TOLVANE_VERSION "\n"},
+      {"--help", 0, "Exit codes: 0 played"},
+      {"play " + clean + " --strict", 0, ""},
+      {"play " + broken, 0, "tolvane: 3 failures went back to the host (frmMain.Resize 3): "},
+      {"play " + broken + " --strict", 3, "failures went back to the host"},
+      {"play", 2, "FILE is required"},
+      {"play " + clean + " --bogus", 2, "--bogus"},
+      {"dance", 2, "A subcommand is required"},
+      {"", 2, "subcommand"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = runCli(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+    if (c.output.empty()) {
+      EXPECT_EQ(run.out, "") << c.args;
+    } else {
+      EXPECT_NE(run.out.find(c.output), std::string::npos) << c.args << "\n" << run.out;
+    }
+  }
 }
 
 }  // namespace
