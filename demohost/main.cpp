@@ -1,6 +1,7 @@
 // tolvane-demohost: a real Win32 form laid out by Brenmoor's Tolvane control.
 //   tolvane-demohost.exe                      the example host form, to resize by hand
 //   tolvane-demohost.exe play FILE [--trace] [--state] [--screenshots DIR]
+//   tolvane-demohost.exe --help | --version
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -16,14 +17,17 @@
 #include "demohost/demo_player.h"
 #include "demohost/png.h"
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "tolvane_version.h"
 
 namespace {
 
 constexpr int kExampleForm = 200;  // RCDATA: examples/host-form.json
 
-int usage() {
-  std::cerr << "usage: tolvane-demohost [play FILE [--trace] [--state] [--screenshots DIR]]\n";
-  return 2;
+// Asked for (--help): on stdout, exit 0; after a wrong command line: on stderr, exit 2.
+int usage(std::ostream& out = std::cerr, int code = 2) {
+  out << "usage: tolvane-demohost [play FILE [--trace] [--state] [--screenshots DIR]] | --help | --version\n"
+         "Without arguments, opens the example host form to resize by hand.\n";
+  return code;
 }
 
 std::string exampleForm() {
@@ -94,6 +98,10 @@ int wmain() {
   try {
     if (args.empty()) {
       result = interactive();
+    } else if (args[0] == "--help" || args[0] == "-h" || args[0] == "/?") {
+      result = usage(std::cout, 0);
+    } else if (args[0] == "--version") {
+      std::cout << TOLVANE_VERSION << '\n';
     } else if (args[0] == "play" && args.size() >= 2) {
       bool trace = false;
       bool state = false;
