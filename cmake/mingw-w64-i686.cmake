@@ -2,3 +2,8 @@
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TOLVANE_MINGW_PREFIX i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
+# SSE2 arithmetic: every product the layout computes is fixed in double precision. The x87 unit's
+# extended precision, or a host that lowered its precision control (some graphics libraries set 24
+# bits), would change the results.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")

@@ -3,9 +3,15 @@
 #include <windows.h>
 #include <olectl.h>
 
+#include <cfloat>
+
 #include "control/com/class_factory.h"
 #include "control/com/registration.h"
 #include "control/com/server_module.h"
+
+// Every layout product is fixed in double precision: the x87 unit's extended precision would change
+// results, so the x86 build must compute in SSE2 (the toolchain file sets -msse2 -mfpmath=sse).
+static_assert(FLT_EVAL_METHOD == 0, "floating-point arithmetic must be evaluated in its own type (SSE2 on x86)");
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
