@@ -1,0 +1,16 @@
+# The identifiers of Brenmoor.idl, the one place that fixes them, for the installer and its tests:
+# sets BRENMOOR_LIBID, BRENMOOR_CLSID, BRENMOOR_IID and BRENMOOR_EVENTS_IID, each "{...}" in capitals.
+set(brenmoor_idl ${PROJECT_SOURCE_DIR}/control/com/Brenmoor.idl)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${brenmoor_idl})
+file(READ ${brenmoor_idl} brenmoor_idl_text)
+function(brenmoor_uuid out kind name)
+  if(NOT brenmoor_idl_text MATCHES "uuid\\(([0-9A-Fa-f-]+)\\)[^]]*\\][ \t\r\n]*${kind} ${name}[ \t\r\n:]")
+    message(FATAL_ERROR "Brenmoor.idl: no uuid for ${kind} ${name}")
+  endif()
+  string(TOUPPER "{${CMAKE_MATCH_1}}" guid)
+  set(${out} ${guid} PARENT_SCOPE)
+endfunction()
+brenmoor_uuid(BRENMOOR_LIBID library Brenmoor)
+brenmoor_uuid(BRENMOOR_CLSID coclass Tolvane)
+brenmoor_uuid(BRENMOOR_IID interface _Tolvane)
+brenmoor_uuid(BRENMOOR_EVENTS_IID dispinterface __Tolvane)
