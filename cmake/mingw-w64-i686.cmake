@@ -5,5 +5,6 @@ include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
 # SSE2 arithmetic: every product the layout computes is fixed in double precision. The x87 unit's
 # extended precision, or a host that lowered its precision control (some graphics libraries set 24
 # bits), would change the results.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+# Added as compile options by the top CMakeLists.txt, so that a build tree configured before keeps
+# them too (flags of the toolchain's *_INIT kind reach new build trees only).
+set(TOLVANE_PROCESSOR_OPTIONS -msse2 -mfpmath=sse)
