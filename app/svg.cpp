@@ -99,6 +99,7 @@ std::string exact(double x) { return svgNumber(x); }
 // A number for people: at most two decimals, no trailing zeros (8.25, 1503.8, 9000).
 std::string shown(double x) {
   if (!std::isfinite(x)) return x != x ? "NaN" : (x > 0 ? "+inf" : "-inf");
+  if (std::abs(x) >= 1e15) return host::shortest(x);  // 1e+306, not three hundred digits
   char buffer[400];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 2);
   std::string text(buffer, result.ptr);

@@ -18,41 +18,20 @@
 #include "app/player.h"
 #include "app/scenario.h"
 #include "app/svg.h"
+#include "tests/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tolvane;
 using namespace tolvane::app;
+using tolvane::testing::CliResult;
+using tolvane::testing::quoted;
+using tolvane::testing::readFile;
+using tolvane::testing::run;
+using tolvane::testing::TempDir;
 
 const fs::path kExamples = fs::path(TOLVANE_SOURCE_DIR) / "examples";
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// A directory of its own for one test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() /
-            ("tolvane-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" + std::to_string(::getpid()));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 bool validUtf8(const std::string& s) {
   for (std::size_t i = 0; i < s.size();) {
@@ -219,11 +198,12 @@ TEST(XmlEscape, ControlNamesAndCaptionsCannotBreakThePicture) {
   form.controls.back().kind = "Command<Button>";
   form.controls.push_back(control("lbl'</text><script>'", 100, 600, 3000, 300, false));
   model::ModelWorld world(form, {});
-  const std::string svg = drawForm(*world.form, world.screen->metrics(), {"title & <b>", {"note \"1\" \x01"}}).svg;
+  const std::string svg = drawForm(*world.form, world.screen->metrics(), {"title & <b>", "change <\"&\">", {"note \"1\" \x01"}}).svg;
   EXPECT_EQ(xmlProblem(svg), "");
   EXPECT_NE(svg.find("data-name=\"cmd&quot;A&amp;B&quot;\""), std::string::npos);
   EXPECT_NE(svg.find("lbl&apos;&lt;/text&gt;&lt;script&gt;&apos;"), std::string::npos);
   EXPECT_NE(svg.find("title &amp; &lt;b&gt;"), std::string::npos);
+  EXPECT_NE(svg.find("Change: change &lt;&quot;&amp;&quot;&gt;"), std::string::npos);
   EXPECT_EQ(svg.find("<script"), std::string::npos);
 }
 
@@ -303,7 +283,7 @@ TEST(Pictures, OddGeometryIsDrawnWithoutBreakingThePicture) {
   form.controls.push_back(control("lstNegative", 500, 500, -400, 300));
   form.controls.push_back(control("lblFar", 1e12, -1e12, 100, 100));
   model::ModelWorld world(form, {.width = 15360, .twipsPerPixelX = 0});
-  const Picture picture = drawForm(*world.form, world.screen->metrics(), {"odd", {}});
+  const Picture picture = drawForm(*world.form, world.screen->metrics(), {"odd", "", {}});
   EXPECT_EQ(xmlProblem(picture.svg), "");
   EXPECT_EQ(picture.svg.find("nan"), std::string::npos);
   EXPECT_EQ(picture.svg.find("inf"), std::string::npos);
@@ -438,24 +418,6 @@ TEST(Examples, EveryExamplePlaysWithoutUnexpectedFailures) {
   for (const auto& [name, claim] : claims()) EXPECT_TRUE(fs::exists(kExamples / name)) << name;
 }
 
-// The command line, run as a user runs it.
-struct CliResult {
-  int status;
-  std::string out, err;
-};
-
-CliResult run(const std::string& args, const fs::path& dir) {
-  const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-  const std::string command =
-      std::string("'") + TOLVANE_CLI + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-  const int raw = std::system(command.c_str());
-  CliResult result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-  fs::remove(out);
-  fs::remove(err);
-  return result;
-}
-
-std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 TEST(Cli, SvgWritesOnePicturePerStepBesideTheTrace) {
   TempDir dir;
@@ -507,21 +469,70 @@ TEST(Cli, UnwritablePictureFolderIsOneClearError) {
   }
 }
 
-TEST(Cli, GalleryShowsEveryExampleAndSaysWhere) {
+// The form as a user would compare it: every control's row of the state table, the form's size
+// and window state.
+std::string stateOf(Player& player) {
+  std::ostringstream out;
+  player.printState(out);
+  const auto& form = *player.world().form;
+  out << form.width() << ' ' << form.height() << ' ' << form.windowState();
+  return out.str();
+}
+
+// The part of the page from `from` to the next `until` (or to the end).
+std::string between(const std::string& page, const std::string& from, const std::string& until) {
+  const std::size_t start = page.find(from);
+  if (start == std::string::npos) return "";
+  const std::size_t end = page.find(until, start + from.size());
+  return page.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// Every example leads with its description; each step that changes the form is a before/after
+// pair (the state before drawn plain, the state after with its change), and each step that does
+// not is named in a one-line list.
+TEST(Cli, GalleryShowsEveryChangeAsAPairAndCollapsesTheRest) {
   TempDir dir;
   const CliResult r = run("gallery " + quoted(dir.path() / "gallery") + " --examples " + quoted(kExamples), dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
   const fs::path index = dir.path() / "gallery" / "index.html";
   EXPECT_NE(r.out.find(index.string()), std::string::npos) << r.out;
   const std::string page = readFile(index);
+  EXPECT_EQ(page.find("<script"), std::string::npos);
   for (const fs::path& file : exampleFiles()) {
+    SCOPED_TRACE(file.filename().string());
+    const std::string name = file.stem().string();
     const Scenario scenario = loadScenario(file.string());
-    EXPECT_NE(page.find(escapeXml(scenario.description)), std::string::npos) << file;
-    for (std::size_t i = 0; i <= scenario.steps.size(); ++i) {
-      const std::string picture = file.stem().string() + "/" + pictureName(i, scenario.steps.size());
-      EXPECT_NE(page.find("src=\"" + picture + "\""), std::string::npos) << picture;
-      EXPECT_TRUE(fs::exists(dir.path() / "gallery" / picture)) << picture;
+    const std::string section = between(page, "<section id=\"" + name + "\">", "</section>");
+    ASSERT_FALSE(section.empty());
+    const std::size_t description = section.find(escapeXml(scenario.description));
+    EXPECT_LT(description, section.find("<li")) << "the description comes first";
+    EXPECT_NE(section.find("src=\"" + name + "/animation.svg\""), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir.path() / "gallery" / name / "animation.svg"));
+
+    Player player(scenario);
+    std::size_t pairs = 0;
+    for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+      const std::string before = stateOf(player);
+      player.playStep(i);
+      const bool changed = stateOf(player) != before;
+      const std::string after = name + "/" + pictureName(i + 1, scenario.steps.size());
+      const std::string plain = name + "/" + pictureName(i, scenario.steps.size());
+      const std::string pair = between(section, "<li class=\"pair\"><h3>step " + std::to_string(i + 1) + " of", "</li>");
+      if (changed) {
+        ++pairs;
+        EXPECT_NE(pair.find("src=\"" + plain.substr(0, plain.size() - 4) + "-plain.svg\""), std::string::npos) << after;
+        EXPECT_LT(pair.find("-plain.svg"), pair.find("src=\"" + after + "\"")) << "before, then after";
+      } else {
+        EXPECT_EQ(pair, "") << after << " changed nothing but has a pair";
+        bool listed = false;
+        for (std::size_t at = section.find("<li class=\"quiet\">"); at != std::string::npos && !listed;
+             at = section.find("<li class=\"quiet\">", at + 1)) {
+          listed = section.substr(at, section.find("</li>", at) - at).find(escapeXml(describe(scenario.steps[i]))) != std::string::npos;
+        }
+        EXPECT_TRUE(listed) << "step " << i + 1 << " is not in a line of unchanged steps";
+      }
     }
+    EXPECT_GT(pairs, 0u) << "every example changes the form at least once";
   }
 }
 
