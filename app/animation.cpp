@@ -25,7 +25,8 @@ double finiteOr0(double x) { return std::isfinite(x) ? x : 0; }
 // and then stands; after the last, the loop moves back to the first.
 class Timeline {
  public:
-  explicit Timeline(std::size_t frames) : frames_(frames), total_(static_cast<double>(frames) * kFrameSeconds) {}
+  explicit Timeline(std::size_t frames)
+      : frames_(frames), total_(std::round(static_cast<double>(frames) * kFrameSeconds * 1000) / 1000) {}
 
   double seconds() const { return total_; }
   // Keyframe times for values given per frame: v0 v0 v1 v1 ... v(n-1) v(n-1) v0.

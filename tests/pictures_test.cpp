@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <map>
 #include <regex>
 #include <set>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/animation.h"
 #include "app/gallery.h"
 #include "app/player.h"
 #include "app/scenario.h"
@@ -296,6 +298,196 @@ TEST(Pictures, OddGeometryIsDrawnWithoutBreakingThePicture) {
   const auto rects = controlRects(picture.svg);
   ASSERT_EQ(rects.count("lstNegative"), 1u);
   EXPECT_EQ(number(rects.at("lstNegative"), "width"), 400);
+}
+
+// The marks of change in one picture: the names on `class="..."` elements of one kind.
+std::map<std::string, std::map<std::string, std::string>> marked(const std::string& svg, const std::string& cls) {
+  std::map<std::string, std::map<std::string, std::string>> out;
+  const std::regex re("<(rect|g) class=\"" + cls + "\"[^>]*>");
+  for (std::sregex_iterator it(svg.begin(), svg.end(), re), endIt; it != endIt; ++it) {
+    auto attrs = attributes(it->str());
+    out.emplace(attrs["data-name"], std::move(attrs));
+  }
+  return out;
+}
+
+bool hiddenClass(const std::map<std::string, std::string>& rect) {
+  return (" " + rect.at("class") + " ").find(" hidden ") != std::string::npos;
+}
+
+// Held against the pictures alone: a control whose rect differs from the picture before has a
+// highlight and a ghost at the earlier rect; one whose rect is the same has neither; a control
+// that turned hidden or visible carries the matching tag; the caption says "no change" or
+// "layout recorded" exactly when no rect and no size of the form differs.
+TEST(Pictures, EachPictureMarksWhatItsStepChanged) {
+  for (const fs::path& file : exampleFiles()) {
+    SCOPED_TRACE(file.filename().string());
+    TempDir dir;
+    Player player(loadScenario(file.string()));
+    const PlayedPictures played = playWithPictures(player, dir.path(), "test", nullptr);
+    std::string previous = readFile(dir.path() / played.pictures[0].name);
+    EXPECT_EQ(previous.find("class=\"change\""), std::string::npos) << "the first picture has nothing to compare";
+    for (std::size_t i = 1; i < played.pictures.size(); ++i) {
+      SCOPED_TRACE(played.pictures[i].name);
+      const std::string svg = readFile(dir.path() / played.pictures[i].name);
+      const auto before = controlRects(previous), after = controlRects(svg);
+      const auto changed = marked(svg, "changed"), ghosts = marked(svg, "ghost");
+      const auto hiddenTags = marked(svg, "tag hidden"), shownTags = marked(svg, "tag shown");
+      bool anyDifference = false;
+      for (const auto& [name, rect] : after) {
+        const auto was = before.find(name);
+        ASSERT_NE(was, before.end()) << name;
+        bool moved = false;
+        for (const char* key : {"x", "y", "width", "height"}) moved = moved || rect.at(key) != was->second.at(key);
+        EXPECT_EQ(changed.count(name), moved ? 1u : 0u) << name;
+        EXPECT_EQ(ghosts.count(name), moved ? 1u : 0u) << name;
+        if (moved && ghosts.count(name)) {
+          for (const char* key : {"x", "y", "width", "height"}) EXPECT_EQ(ghosts.at(name).at(key), was->second.at(key)) << name;
+        }
+        const bool nowHidden = hiddenClass(rect), wasHidden = hiddenClass(was->second);
+        EXPECT_EQ(hiddenTags.count(name), nowHidden && !wasHidden ? 1u : 0u) << name;
+        EXPECT_EQ(shownTags.count(name), !nowHidden && wasHidden ? 1u : 0u) << name;
+        anyDifference = anyDifference || moved || nowHidden != wasHidden;
+      }
+      std::smatch formLine, formLineBefore;
+      const std::regex formRe("Form [^<]*");
+      std::regex_search(svg, formLine, formRe);
+      std::regex_search(previous, formLineBefore, formRe);
+      anyDifference = anyDifference || formLine.str() != formLineBefore.str();
+      std::smatch change;
+      ASSERT_TRUE(std::regex_search(svg, change, std::regex("class=\"change\"[^>]*>Change: ([^<]*)<")));
+      const bool quiet = change.str(1) == "no change" || change.str(1) == "layout recorded";
+      // Font sizes change without moving a rect; the caption names them.
+      if (change.str(1).find("font size") == std::string::npos) {
+        EXPECT_EQ(quiet, !anyDifference) << change.str(1);
+      }
+      previous = svg;
+    }
+  }
+}
+
+TEST(Pictures, TheStepThatOnlyTakesTheSnapshotSaysLayoutRecorded) {
+  TempDir dir;
+  Player player(loadScenario((kExamples / "host-form.json").string()));
+  const PlayedPictures played = playWithPictures(player, dir.path(), "test", nullptr);
+  ASSERT_GE(played.pictures.size(), 4u);
+  EXPECT_EQ(played.pictures[1].change, "no change");        // load
+  EXPECT_EQ(played.pictures[2].change, "layout recorded");  // the first resize takes the snapshot
+  EXPECT_NE(played.pictures[3].change.find("form resized to 12000 \xC3\x97 9000, "), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / played.pictures[2].name).find(">Change: layout recorded<"), std::string::npos);
+}
+
+std::string legendOf(const std::string& svg) {
+  const std::size_t start = svg.find("<g id=\"legend\"");
+  return start == std::string::npos ? "" : svg.substr(start, svg.find("</g>", start) - start);
+}
+
+TEST(Pictures, LegendListsOnlyTheKindsTheFormHas) {
+  struct Case {
+    const char* what;
+    std::vector<model::ControlSpec> controls;
+    std::vector<std::string> listed, notListed;
+  };
+  model::ControlSpec button = control("cmdGo", 100, 100, 1200, 375);
+  button.kind = "CommandButton";
+  model::ControlSpec pane = control("lstAllRecs", 100, 600, 3000, 2000);
+  model::ControlSpec hiddenTree = control("TreeView1", 100, 600, 3000, 2000, false);
+  const Case cases[] = {
+      {"a label and a button", {control("lblStatus", 100, 3000, 2000, 300), button}, {"other control", "button"},
+       {"splitter", "lstAllRecs", "TreeView1", "browser pane", "hidden (Visible", "Tolvane control"}},
+      {"a pane, a hidden tree", {pane, hiddenTree}, {"lstAllRecs", "TreeView1", "hidden (Visible"},
+       {"button", "other control", "lstSearchResults", "splitter"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    model::FormSpec form;
+    form.controls = c.controls;
+    model::ModelWorld world(form, {});
+    const std::string legend = legendOf(drawForm(*world.form, world.screen->metrics(), {"legend", "", {}}).svg);
+    for (const auto& text : c.listed) EXPECT_NE(legend.find(">" + text), std::string::npos) << text;
+    for (const auto& text : c.notListed) EXPECT_EQ(legend.find(">" + text), std::string::npos) << text;
+  }
+}
+
+// A form too large, or of no finite size, is drawn at a sane size, and the caption says it was
+// clamped; no coordinate is written as inf or NaN.
+TEST(Pictures, HugeOrNonFiniteFormsAreDrawnClampedAndSaySo) {
+  struct Case {
+    const char* what;
+    double width, height, frameWidth, frameHeight;
+  };
+  // A frame wider than any number makes the inner area, the outer size less the frame, infinite.
+  for (const Case& c : {Case{"huge", 1e306, 1e306, 120, 405}, Case{"wide", 4e6, 7200, 120, 405},
+                        Case{"infinite inner width", 1.5e308, 7200, -1.5e308, 405},
+                        Case{"infinite inner height", 9600, 1.5e308, 120, -1.5e308},
+                        Case{"-inf inner width", -1.5e308, 7200, 1.5e308, 405}}) {
+    SCOPED_TRACE(c.what);
+    model::FormSpec form;
+    form.width = c.width;
+    form.height = c.height;
+    form.frameWidth = c.frameWidth;
+    form.frameHeight = c.frameHeight;
+    form.controls.push_back(control("lstAllRecs", 100, 100, std::min(c.width / 2, 1e300), 3000));
+    model::ModelWorld world(form, {});
+    const Picture picture = drawForm(*world.form, world.screen->metrics(), {"clamped", "", {}});
+    EXPECT_EQ(xmlProblem(picture.svg), "");
+    EXPECT_LE(picture.width, kMaxDrawnPixels + 100);
+    EXPECT_LE(picture.height, kMaxDrawnPixels + 400);
+    EXPECT_FALSE(std::regex_search(picture.svg, std::regex("=\"[^\"]*(inf|nan|NaN)[^\"]*\""))) << "a coordinate is not finite";
+    EXPECT_NE(picture.svg.find(">Clamped: "), std::string::npos);
+  }
+}
+
+// The animation follows each control through the states the play leaves: every place a control
+// takes is among its animated values, and every animation is well formed for SMIL.
+TEST(Animation, FollowsEveryControlThroughThePlay) {
+  for (const char* example : {"host-form-narrowed.json", "low-res-640.json", "keep-ratio.json"}) {
+    SCOPED_TRACE(example);
+    const Scenario scenario = loadScenario((kExamples / example).string());
+    Player player(scenario);
+    std::vector<FormFrame> frames{captureFrame(*player.world().form)};
+    std::map<std::string, std::set<std::string>> lefts;  // every Left each control takes, as the picture writes it
+    for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+      player.playStep(i);
+      frames.push_back(captureFrame(*player.world().form));
+      for (const auto& c : player.world().form->controls()) {
+        if (c->kind() != "Tolvane" && c->has(model::Member::Left)) lefts[c->name()].insert(svgNumber(c->left()));
+      }
+    }
+    std::vector<AnimationFrame> animation;
+    for (const auto& frame : frames) animation.push_back({&frame, "a frame"});
+    const std::string svg = drawAnimation(example, animation);
+    EXPECT_EQ(xmlProblem(svg), "");
+    EXPECT_EQ(svg.find("<script"), std::string::npos);
+
+    const std::regex animateRe("<animate attributeName=\"([a-z]+)\"[^>]*keyTimes=\"([^\"]*)\" values=\"([^\"]*)\"");
+    std::size_t animations = 0;
+    for (std::sregex_iterator it(svg.begin(), svg.end(), animateRe), endIt; it != endIt; ++it) {
+      ++animations;
+      std::vector<double> times;
+      std::stringstream keyTimes(it->str(2));
+      for (std::string t; std::getline(keyTimes, t, ';');) times.push_back(std::stod(t));
+      const std::string valueList = it->str(3);
+      const auto values = std::count(valueList.begin(), valueList.end(), ';') + 1;
+      EXPECT_EQ(static_cast<std::size_t>(values), times.size()) << it->str();
+      EXPECT_EQ(times.front(), 0);
+      EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << it->str(2);
+      if (it->str().find("calcMode=\"linear\"") != std::string::npos) {
+        EXPECT_EQ(times.back(), 1);
+      }
+    }
+    EXPECT_GT(animations, 0u);
+
+    for (const auto& [name, taken] : lefts) {
+      std::smatch m;
+      const std::regex controlRe("data-name=\"" + name + "\"[^>]*>(<animate[^>]*>)?<rect x=\"([^\"]*)\"[^>]*>(<animate attributeName=\"x\"[^>]*values=\"([^\"]*)\")?");
+      ASSERT_TRUE(std::regex_search(svg, m, controlRe)) << name;
+      std::set<std::string> animated{m.str(2)};
+      std::stringstream values(m.str(4));
+      for (std::string v; std::getline(values, v, ';');) animated.insert(v);
+      for (const auto& left : taken) EXPECT_TRUE(animated.count(left)) << name << " never shown at Left " << left;
+    }
+  }
 }
 
 // What each example is there to show, so that an example that stops showing it is noticed.
