@@ -742,4 +742,93 @@ TEST(Cli, GalleryListsABrokenExampleAndStillPlaysTheOthers) {
   EXPECT_TRUE(fs::exists(dir.path() / "gallery" / "good" / "step-06.svg"));
 }
 
+TEST(Gallery, FolderNamesAndLinksCannotLeaveTheGallery) {
+  struct Case {
+    const char* stem;
+    const char* folder;
+  };
+  for (const Case& c : {Case{"host-form", "host-form"}, {"..", "example"}, {".", "example"}, {"", "example"},
+                        {"a#b?c%d", "a_b_c_d"}, {"javascript:alert(1)", "javascript_alert_1_"}, {"index.html", "index_html"},
+                        {"../../etc", "_etc"}, {"caf\xC3\xA9", "caf_"}}) {
+    EXPECT_EQ(safeFolderName(c.stem), c.folder) << c.stem;
+  }
+  struct Link {
+    const char* path;
+    const char* link;
+  };
+  for (const Link& c : {Link{"host-form/step-01.svg", "host-form/step-01.svg"}, {"a#b/x?y", "a%23b/x%3Fy"},
+                        {"100%", "100%25"}, {"javascript:x", "javascript%3Ax"}, {"\"><img", "%22%3E%3Cimg"},
+                        {"caf\xC3\xA9", "caf%C3%A9"}}) {
+    EXPECT_EQ(linkPath(c.path), c.link) << c.path;
+  }
+}
+
+// Example files with names that are paths, URL syntax or a scheme all play into folders of their
+// own inside the gallery, and every link on the page is a relative path that finds its file.
+TEST(Cli, GalleryKeepsHostileExampleNamesInsideItsFolder) {
+  TempDir dir;
+  const fs::path examples = dir.path() / "examples", out = dir.path() / "out" / "gallery";
+  fs::create_directories(examples);
+  const std::vector<std::string> names = {"...json", "..json", "a#b.json", "what?.json", "100%.json",
+                                          "javascript:alert(1).json", "index.html.json", "a?b.json"};
+  for (const auto& name : names) fs::copy_file(kExamples / "host-form.json", examples / name);
+  const CliResult r = run("gallery " + quoted(out) + " --examples " + quoted(examples), dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Gallery of " + std::to_string(names.size()) + " examples"), std::string::npos) << r.out;
+  // Nothing was written beside the gallery.
+  std::set<std::string> beside;
+  for (const auto& entry : fs::directory_iterator(dir.path() / "out")) beside.insert(entry.path().filename().string());
+  EXPECT_EQ(beside, std::set<std::string>{"gallery"});
+  EXPECT_FALSE(fs::exists(dir.path() / "trace.txt"));
+
+  const std::string page = readFile(out / "index.html");
+  std::set<std::string> folders;
+  const std::regex linkRe("(href|src)=\"([^\"]*)\"");
+  std::size_t links = 0;
+  for (std::sregex_iterator it(page.begin(), page.end(), linkRe), endIt; it != endIt; ++it) {
+    ++links;
+    const std::string link = it->str(2);
+    EXPECT_TRUE(std::regex_match(link, std::regex("[A-Za-z0-9_][-A-Za-z0-9_./~%]*"))) << link;
+    EXPECT_EQ(link.find(".."), std::string::npos) << link;
+    EXPECT_TRUE(fs::is_regular_file(out / link)) << link;  // no byte needed decoding: names are plain
+    folders.insert(link.substr(0, link.find('/')));
+  }
+  EXPECT_GT(links, 0u);
+  EXPECT_EQ(folders.size(), names.size()) << "each example has a folder of its own";
+  for (const auto& name : names) EXPECT_NE(page.find("<h2>" + escapeXml(name) + "</h2>"), std::string::npos) << name;
+}
+
+// A file system error for one example (a link loop, a dangling link, a folder that cannot be
+// made) is one line naming it; the other examples still play.
+TEST(Cli, GalleryReportsAFileSystemErrorForOneExampleAndPlaysTheOthers) {
+  TempDir dir;
+  const fs::path examples = dir.path() / "examples", out = dir.path() / "gallery";
+  fs::create_directories(examples);
+  fs::create_directories(out);
+  fs::copy_file(kExamples / "host-form.json", examples / "good.json");
+  fs::copy_file(kExamples / "host-form.json", examples / "blocked.json");
+  std::ofstream(out / "blocked") << "a file where the example's folder would go";
+  fs::create_symlink("loop.json", examples / "loop.json");
+  fs::create_symlink("nowhere.json", examples / "dangling.json");
+  const CliResult r = run("gallery " + quoted(out) + " --examples " + quoted(examples), dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("Gallery of 1 example written"), std::string::npos) << r.out << r.err;
+  EXPECT_TRUE(fs::exists(out / "good" / "step-06.svg"));
+  std::vector<std::string> lines;
+  std::stringstream err(r.err);
+  for (std::string line; std::getline(err, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << r.err;
+  for (const char* name : {"blocked", "dangling.json", "loop.json"}) {
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+                return l.rfind("tolvane: ", 0) == 0 && l.find(name) != std::string::npos;
+              }),
+              1)
+        << name << "\n" << r.err;
+  }
+  const std::string page = readFile(out / "index.html");
+  for (const char* name : {"blocked.json", "dangling.json", "loop.json"}) {
+    EXPECT_NE(page.find("<h2>" + std::string(name) + "</h2>\n<p class=\"problem\">Not played: "), std::string::npos) << name;
+  }
+}
+
 }  // namespace
