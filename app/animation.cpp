@@ -168,7 +168,7 @@ std::string drawAnimation(const std::string& title, const std::vector<AnimationF
         ys.push_back(top);
         ws.push_back(last->drawable ? std::abs(last->width) : 0);
         hs.push_back(last->drawable ? std::abs(last->height) : 0);
-        opacity.push_back(!drawable ? 0 : now->visible ? 1 : 0.15);
+        opacity.push_back(!drawable ? 0 : now->visible ? 1 : 0.25);
         lx.push_back(x + 3 * P);
         ly.push_back(top + 2 * P + kLabelSize);
       }

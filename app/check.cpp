@@ -253,6 +253,11 @@ CheckReport checkScenario(const Scenario& scenario, const std::string& file) {
   checkNamedControls(scenario, report);
   checkInactiveRules(scenario, report);
   checkOtherControls(scenario, report);
+  // A rule that a missing control switches off acts on no control at all.
+  for (const Finding& off : report.inactive) {
+    if (off.subject != kSplitter && off.subject != kPanes) continue;
+    for (auto& row : report.contract) std::erase(row.rules, off.subject);
+  }
   report.layoutRuns = report.blocking.empty();
   report.verdict = report.layoutRuns
                        ? "Layout will run: the form's resize events take the snapshot and then relay the form out."
@@ -310,7 +315,7 @@ std::string formatCheck(const CheckReport& report) {
     for (const auto& f : findings) out << "  - " << f.subject << ": " << f.text << "\n";
   };
   section("Why layout will not run", report.blocking);
-  section("Rules that will not act", report.inactive);
+  section("Rules that will not act, or act without a control they need", report.inactive);
   section("Names that may not mean what the contract takes them for", report.clashes);
   section("Members a rule needs that a control lacks", report.missingMembers);
   section("Worth knowing", report.notes);
