@@ -7,8 +7,10 @@
 #include <sstream>
 #include <set>
 #include <system_error>
+#include <tuple>
 
 #include "app/animation.h"
+#include "app/check.h"
 #include "hostmodel/model/trace.h"
 
 namespace tolvane::app {
@@ -221,7 +223,7 @@ void changeRows(std::ostream& page, const std::string& folder, const PlayedPictu
          << escapeXml(after.change) << "</p>\n<div class=\"pair\" style=\"grid-template-columns: " << px(before.plainWidth)
          << "fr " << px(after.width) << "fr\">\n"
          << figure(folder, before.plain, before.plainWidth, before.plainHeight, "Before: " + before.caption)
-         << figure(folder, after.name, after.width, after.height, "After: " + after.caption + " (ghost outlines: where controls were)")
+         << figure(folder, after.name, after.width, after.height, "After: " + after.caption)
          << "</div></li>\n";
   }
   if (quietFrom != 0) quietLine(page, pictures, quietFrom, pictures.size() - 1);
@@ -256,6 +258,23 @@ std::string animationOf(const std::string& label, const PlayedPictures& played) 
     }
   }
   return drawAnimation(label + ": every step that changes the form", frames);
+}
+
+// What `tolvane check` says of the example's form, in one line.
+std::string checkLine(const CheckReport& report, const std::string& file) {
+  std::vector<std::string> counts;
+  for (const auto& [list, one, many] : {std::tuple{&report.inactive, "rule that will not act", "rules that will not act"},
+                                        std::tuple{&report.clashes, "name to look at", "names to look at"},
+                                        std::tuple{&report.missingMembers, "missing member", "missing members"}}) {
+    if (!list->empty()) counts.push_back(std::to_string(list->size()) + " " + (list->size() == 1 ? one : many));
+  }
+  std::string text = report.verdict;
+  if (!counts.empty()) {
+    text += " Also ";
+    for (std::size_t i = 0; i < counts.size(); ++i) text += (i == 0 ? "" : i + 1 == counts.size() ? " and " : ", ") + counts[i];
+    text += ".";
+  }
+  return "<p class=\"how\"><code>build/tolvane check examples/" + escapeXml(file) + "</code>: " + escapeXml(text) + "</p>\n";
 }
 
 struct Example {
@@ -318,8 +337,9 @@ GalleryResult writeGallery(const fs::path& examplesDir, const fs::path& outDir) 
          << "</p>\n<p class=\"how\">Play it yourself: <code>build/tolvane play examples/" << escapeXml(file.filename().string())
          << " --trace --svg DIR</code> &middot; <a href=\"" << escapeXml(linkPath(folder + "/trace.txt")) << "\">the trace</a>";
     if (example.played.failures != 0) page << " &middot; " << example.played.failures << " failed writes (the trace shows them)";
+    page << "</p>\n" << checkLine(checkScenario(scenario, file.filename().string()), file.filename().string());
     const std::string animation = escapeXml(linkPath(folder + "/animation.svg"));
-    page << "</p>\n<details><summary>All steps in one animated picture</summary><img src=\"" << animation
+    page << "<details><summary>All steps in one animated picture</summary><img src=\"" << animation
          << "\" alt=\"the form through every step that changes it, animated\"></details>\n";
     changeRows(page, folder, example.played);
     page << "</section>\n";
