@@ -64,11 +64,8 @@ std::size_t countFailures(const std::vector<model::Write>& writes, std::size_t f
                                                 [](const model::Write& w) { return !w.error.empty(); }));
 }
 
-}  // namespace
-
-namespace {
-
-// The snapshot marker of every Tolvane control on the form: a step that changes it took a snapshot.
+// The snapshot marker of every Tolvane control on the form: a step that sets it to a new value
+// other than 0 took a snapshot (a form's Load sets it back to 0, which takes none).
 std::vector<std::pair<float, float>> snapshotMarkers(Player& player) {
   std::vector<std::pair<float, float>> markers;
   for (const auto& c : player.world().form->controls()) {
@@ -124,7 +121,11 @@ PlayedPictures playWithPictures(Player& player, const fs::path& dir, const std::
     played.failures += failures;
     const Step& step = player.scenario().steps[i];
     const auto* call = std::get_if<CallStep>(&step);
-    const bool recorded = (call != nullptr && call->method == "Rebuild") || snapshotMarkers(player) != markers;
+    const auto after = snapshotMarkers(player);
+    bool recorded = call != nullptr && call->method == "Rebuild";
+    for (std::size_t k = 0; k < after.size() && k < markers.size(); ++k) {
+      recorded = recorded || (after[k] != markers[k] && after[k].first != 0);
+    }
     picture(i + 1, "step " + std::to_string(i + 1) + " of " + std::to_string(count) + ", " + describe(step), failures,
             recorded);
   }
