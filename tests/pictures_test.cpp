@@ -375,6 +375,16 @@ TEST(Pictures, TheStepThatOnlyTakesTheSnapshotSaysLayoutRecorded) {
   EXPECT_EQ(played.pictures[2].change, "layout recorded");  // the first resize takes the snapshot
   EXPECT_NE(played.pictures[3].change.find("form resized to 12000 \xC3\x97 9000, "), std::string::npos);
   EXPECT_NE(readFile(dir.path() / played.pictures[2].name).find(">Change: layout recorded<"), std::string::npos);
+
+  // A second Load drops the snapshot and records nothing; the resize after it records again.
+  Scenario again = loadScenario((kExamples / "host-form.json").string());
+  again.steps = {LoadStep{}, ResizeStep{9600, 7200}, LoadStep{}, ResizeStep{9600, 7200}};
+  TempDir other;
+  Player player2(again);
+  const PlayedPictures replayed = playWithPictures(player2, other.path(), "test", nullptr);
+  ASSERT_EQ(replayed.pictures.size(), 5u);
+  EXPECT_EQ(replayed.pictures[3].change, "no change");
+  EXPECT_EQ(replayed.pictures[4].change, "layout recorded");
 }
 
 std::string legendOf(const std::string& svg) {
