@@ -1,12 +1,15 @@
 // tolvane: plays scenario files on the model form.
-//   tolvane play FILE [--trace] [--state] [--svg DIR]
+//   tolvane play FILE [--trace] [--state] [--svg DIR] [--strict]
 //   tolvane gallery DIR [--examples DIR]
+//   tolvane check FILE [--json]
+//   tolvane --version
 #include <filesystem>
 #include <iostream>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "app/check.h"
 #include "app/gallery.h"
 #include "app/player.h"
 #include "app/scenario.h"
@@ -23,8 +26,9 @@ constexpr int kExitOutputFailed = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitHostFailures = 3;
 constexpr const char* kExitCodes =
-    "Exit codes: 0 played (or written); 1 an output could not be written; 2 a usage error or a scenario that\n"
-    "cannot be read; 3 with play --strict, a failure went back to the host (summarised on stderr).\n";
+    "Exit codes: 0 played, written, or (check) layout will run; 1 an output could not be written, or (check)\n"
+    "layout will not run; 2 a usage error or a scenario that cannot be read; 3 with play --strict, a failure\n"
+    "went back to the host (summarised on stderr).\n";
 
 int play(const std::string& file, bool trace, bool state, const std::string& svgDir, bool strict) {
   tolvane::app::Scenario scenario;
@@ -69,6 +73,18 @@ int gallery(const std::string& outDir, const std::string& examplesDir) {
   return result.problems.empty() ? 0 : kExitUsage;
 }
 
+// Exit 0 when layout will run on the form, 1 when it will not, 2 when the file cannot be read.
+int check(const std::string& file, bool asJson) {
+  try {
+    const auto report = tolvane::app::checkScenario(tolvane::app::loadForCheck(file), file);
+    std::cout << (asJson ? tolvane::app::checkJson(report) : tolvane::app::formatCheck(report));
+    return report.layoutRuns ? 0 : 1;
+  } catch (const tolvane::app::ScenarioError& e) {
+    std::cerr << "tolvane: " << e.what() << '\n';
+    return kExitUsage;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,12 +112,20 @@ int main(int argc, char** argv) {
   galleryCommand->add_option("DIR", galleryDir, "Where to write index.html and the pictures")->required();
   galleryCommand->add_option("--examples", examplesDir, "The folder of example scenarios")->capture_default_str();
 
+  std::string checkFile;
+  bool asJson = false;
+  auto* checkCommand = app.add_subcommand("check", "Say what the control will do with a form, before anything runs");
+  checkCommand->add_option("FILE", checkFile, "A scenario, or a form description without steps (JSON)")->required();
+  checkCommand->add_flag("--json", asJson, "One JSON object for tools");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     // Help and version exit 0; every other parse error is a usage error, whatever CLI11's own code.
     return app.exit(e) == 0 ? 0 : kExitUsage;
   }
+
+  if (*checkCommand) return check(checkFile, asJson);
 
   if (*galleryCommand) return gallery(galleryDir, examplesDir);
   if (playCommand->count("--svg") != 0 && svgDir.empty()) {
