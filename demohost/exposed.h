@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "hostmodel/dispatch/com_object.h"
-#include "hostmodel/dispatch/com_ref.h"
 #include "hostmodel/host.h"
+#include "win/com_object.h"
+#include "win/com_ptr.h"
 
 namespace tolvane::demohost {
 
-using host::dispatch::ComRef;
+using win::ComPtr;
 
 class Exposed : public host::Object {
  public:
@@ -26,12 +26,12 @@ class Exposed : public host::Object {
   virtual bool indexed() const { return false; }
 };
 
-class ExposedDispatch : public host::dispatch::ComObject<IDispatch> {
+class ExposedDispatch : public win::ComObject<IDispatch> {
  public:
   explicit ExposedDispatch(std::shared_ptr<Exposed> object) : object_(std::move(object)) {}
 
   // A new adapter with one reference, which the caller owns.
-  static ComRef<IDispatch> expose(std::shared_ptr<Exposed> object);
+  static ComPtr<IDispatch> expose(std::shared_ptr<Exposed> object);
 
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
   STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;

@@ -6,7 +6,7 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
-#include "hostmodel/dispatch/com_ref.h"
+#include "win/com_ptr.h"
 #include "hostmodel/host.h"
 
 namespace tolvane::com {
@@ -27,7 +27,7 @@ class ContainerSite final : public host::Site {
  public:
   explicit ContainerSite(OwnExtent& extent);
 
-  void setClientSite(IOleClientSite* site) { clientSite_ = host::dispatch::ComRef<IOleClientSite>(site); }
+  void setClientSite(IOleClientSite* site) { clientSite_ = win::ComPtr<IOleClientSite>(site); }
   IOleClientSite* clientSite() const { return clientSite_.get(); }
 
   // An ambient property; a container that does not give one leaves the platform's default (for
@@ -40,11 +40,11 @@ class ContainerSite final : public host::Site {
   bool userMode() noexcept;
 
   // The extended control the container wraps around the control, or empty.
-  host::dispatch::ComRef<IDispatch> extendedControl() const;
+  win::ComPtr<IDispatch> extendedControl() const;
 
  private:
   OwnExtent& extent_;
-  host::dispatch::ComRef<IOleClientSite> clientSite_;
+  win::ComPtr<IOleClientSite> clientSite_;
 };
 
 }  // namespace tolvane::com

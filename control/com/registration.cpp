@@ -3,6 +3,9 @@
 #include <oleauto.h>
 
 #include "Brenmoor.h"
+#include "win/com_ptr.h"
+#include "win/error_boundary.h"
+#include "win/scoped_hkey.h"
 
 namespace tolvane::com {
 
@@ -63,14 +66,13 @@ std::vector<std::wstring> RegistrationRecord::ownKeys() const {
 }
 
 HRESULT SystemRegistry::setValue(const RegistryEntry& entry) {
-  HKEY key = nullptr;
+  win::ScopedHKey key;
   LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_SET_VALUE, nullptr, &key, nullptr);
+                                KEY_SET_VALUE, nullptr, key.receive(), nullptr);
   if (status != ERROR_SUCCESS) return fromWin32(status);
   const auto bytes = static_cast<DWORD>((entry.data.size() + 1) * sizeof(wchar_t));
-  status = RegSetValueExW(key, entry.name.empty() ? nullptr : entry.name.c_str(), 0, REG_SZ,
+  status = RegSetValueExW(key.get(), entry.name.empty() ? nullptr : entry.name.c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(entry.data.c_str()), bytes);
-  RegCloseKey(key);
   return fromWin32(status);
 }
 
@@ -84,47 +86,36 @@ HRESULT SystemRegistry::deleteTree(const std::wstring& key) {
 }
 
 HRESULT SystemRegistry::registerTypeLibrary(const std::wstring& modulePath) {
-  ITypeLib* library = nullptr;
-  HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, &library);
+  win::ComPtr<ITypeLib> library;
+  const HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.put());
   if (FAILED(hr)) return hr;
-  hr = RegisterTypeLib(library, const_cast<LPOLESTR>(modulePath.c_str()), nullptr);
-  library->Release();
-  return hr;
+  return RegisterTypeLib(library.get(), const_cast<LPOLESTR>(modulePath.c_str()), nullptr);
 }
 
 HRESULT SystemRegistry::unregisterTypeLibrary(const RegistrationRecord& record) {
-  HKEY key = nullptr;
+  win::ScopedHKey key;
   const std::wstring version = L"TypeLib\\" + guidText(record.libid) + L"\\" + std::to_wstring(record.libraryMajor) +
                                L"." + std::to_wstring(record.libraryMinor);
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, version.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
-  RegCloseKey(key);
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, version.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return S_OK;
   return UnRegisterTypeLib(record.libid, record.libraryMajor, record.libraryMinor, record.libraryLocale,
                            sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
 }
 
 HRESULT registerServer(const RegistrationRecord& record, const std::wstring& modulePath, Registry& registry) noexcept {
-  try {
-    if (modulePath.empty()) return E_UNEXPECTED;
-    HRESULT hr = S_OK;
+  if (modulePath.empty()) return E_UNEXPECTED;
+  const HRESULT hr = win::resultOf([&] {
     for (const RegistryEntry& entry : record.entries(modulePath)) {
-      hr = registry.setValue(entry);
-      if (FAILED(hr)) break;
+      if (const HRESULT written = registry.setValue(entry); FAILED(written)) return written;
     }
-    if (SUCCEEDED(hr)) hr = registry.registerTypeLibrary(modulePath);
-    if (FAILED(hr)) {
-      // All or nothing: a half-registered class is worse than none.
-      unregisterServer(record, registry);
-      return hr;
-    }
-    return S_OK;
-  } catch (...) {
-    unregisterServer(record, registry);
-    return E_OUTOFMEMORY;
-  }
+    return registry.registerTypeLibrary(modulePath);
+  });
+  // All or nothing: a half-registered class is worse than none.
+  if (FAILED(hr)) unregisterServer(record, registry);
+  return hr;
 }
 
 HRESULT unregisterServer(const RegistrationRecord& record, Registry& registry) noexcept {
-  try {
+  return win::resultOf([&] {
     // The type library's own unregistration first (it reads the library key), then every key that
     // is ours alone, whatever the first step left.
     HRESULT result = registry.unregisterTypeLibrary(record);
@@ -134,9 +125,7 @@ HRESULT unregisterServer(const RegistrationRecord& record, Registry& registry) n
       if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
     return result;
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 }  // namespace tolvane::com
