@@ -153,6 +153,7 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
   o.shared->form = window_;
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostForm::windowProc));
+  paint_.watch(window_);
   // The form's initial size: its inner size is the scenario's, less the scenario's frame.
   RECT outer{0, 0, o.shared->pixels(desc.width - frameWidth_), o.shared->pixels(desc.height - frameHeight_)};
   AdjustWindowRectEx(&outer, kFormStyle, FALSE, 0);
@@ -170,6 +171,7 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), GetModuleHandleW(nullptr), nullptr);
       if (child == nullptr) throw HostError(Failure::Platform, "cannot create the window of " + c.name);
       fillSamples(child, c);
+      paint_.watch(child);
     } else if (controlName_.empty()) {
       controlName_ = c.name;
     }
@@ -261,11 +263,28 @@ void HostForm::raiseLoad() {
   }
 }
 
+template <class Body>
+void HostForm::laidOut(Body&& body) {
+  paint_.relayoutBegins();
+  struct Ends {
+    PaintStats& paint;
+    ~Ends() { paint.relayoutEnds(); }
+  } ends{paint_};
+  body();
+}
+
 void HostForm::raiseResize() {
   ++resizes_;
-  for (const std::string& failure : objects_->dispatch->raise(2)) {
-    recorder_.recordFailure(name_, "Resize", failure);
-  }
+  laidOut([&] {
+    for (const std::string& failure : objects_->dispatch->raise(2)) {
+      recorder_.recordFailure(name_, "Resize", failure);
+    }
+  });
+}
+
+void HostForm::callControl(const std::string& method) {
+  if (!control_) throw HostError(Failure::NotAttached, controlName_ + " is not loaded");
+  laidOut([&] { host::dispatch::DispatchObject(control_.get()).call(method, {}); });
 }
 
 void HostForm::resizeTo(double width, double height) {
@@ -321,7 +340,7 @@ void HostForm::clickTab(const std::string& name) {
   }
   if (!control_) return;
   try {
-    host::dispatch::DispatchObject(control_.get()).call("Refresh", {});
+    callControl("Refresh");
   } catch (const HostError& e) {
     recorder_.recordFailure(controlName_, "Refresh", e.what());
   }
@@ -377,6 +396,7 @@ LRESULT HostForm::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       sized(wParam);
       return 0;
+
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
         for (const auto& c : objects_->form->controls) {

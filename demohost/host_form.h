@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "demohost/paint_stats.h"
 #include "win/com_ptr.h"
 #include "hostmodel/model/model_form.h"
 #include "hostmodel/model/trace.h"
@@ -55,6 +56,10 @@ class HostForm {
   void raiseLoad();
   void raiseResize();
 
+  // Calls a method of the hosted control (Refresh, Rebuild) as the form's code does, timed as a
+  // relayout; a failure is thrown as HostError.
+  void callControl(const std::string& method);
+
   // What a user does: the window's inner size becomes that of a form of `width` x `height` twips
   // with the scenario's frame (the real frame is the platform's own), the window is shown, and one
   // Resize is raised (also when the size is unchanged).
@@ -74,6 +79,8 @@ class HostForm {
 
   // How many Resize events the form has raised.
   int resizesRaised() const { return resizes_; }
+  // What the window system did to the form and its child windows.
+  PaintStats& paintStats() { return paint_; }
   double twipsPerPixel() const { return twipsPerPixel_; }
 
   // Runs the window's pending messages.
@@ -84,8 +91,12 @@ class HostForm {
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void sized(WPARAM kind);
+  // Runs a relayout: timed and counted.
+  template <class Body>
+  void laidOut(Body&& body);
 
   model::Recorder& recorder_;
+  PaintStats paint_;
   std::string name_;
   double frameWidth_;
   double frameHeight_;
