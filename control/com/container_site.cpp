@@ -24,12 +24,16 @@ using win::ComPtr;
 // member (Parent first of all) belongs to the container's extended control.
 class Extender final : public host::Object {
  public:
-  Extender(ContainerSite& site, OwnExtent& extent) : site_(site), extent_(extent) {}
+  Extender(ContainerSite& site, OwnExtent& extent, FormRedraw& redraw) : site_(site), extent_(extent), redraw_(redraw) {}
 
   host::Value get(std::string_view member) override {
     if (member == "Width") return host::Value{extent_.widthTwips()};
     if (member == "Height") return host::Value{extent_.heightTwips()};
-    return extended(member).get(member);
+    host::Value value = extended(member).get(member);
+    if (member == "Parent") {
+      if (auto* parent = std::get_if<host::ObjectRef>(&value)) return host::Value{redraw_.parent(std::move(*parent))};
+    }
+    return value;
   }
 
   void put(std::string_view member, const host::Value& value) override {
@@ -58,6 +62,7 @@ class Extender final : public host::Object {
 
   ContainerSite& site_;
   OwnExtent& extent_;
+  FormRedraw& redraw_;
 };
 
 // The screen, from the system's metrics: twips per pixel from the logical DPI.
@@ -87,7 +92,7 @@ class Screen final : public host::Object {
 
 }  // namespace
 
-ContainerSite::ContainerSite(OwnExtent& extent) : extent_(extent) {}
+ContainerSite::ContainerSite(OwnExtent& extent, FormRedraw& redraw) : extent_(extent), redraw_(redraw) {}
 
 host::Value ContainerSite::ambient(std::string_view name) {
   const DISPID known = name == "UserMode" ? DISPID_AMBIENT_USERMODE : DISPID_UNKNOWN;
@@ -131,7 +136,7 @@ ComPtr<IDispatch> ContainerSite::extendedControl() const {
   return extended;
 }
 
-host::ObjectRef ContainerSite::extender() { return std::make_shared<Extender>(*this, extent_); }
+host::ObjectRef ContainerSite::extender() { return std::make_shared<Extender>(*this, extent_, redraw_); }
 
 host::ObjectRef ContainerSite::screen() { return std::make_shared<Screen>(); }
 

@@ -6,8 +6,9 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
-#include "win/com_ptr.h"
+#include "control/com/form_redraw.h"
 #include "hostmodel/host.h"
+#include "win/com_ptr.h"
 
 namespace tolvane::com {
 
@@ -25,7 +26,8 @@ class OwnExtent {
 
 class ContainerSite final : public host::Site {
  public:
-  explicit ContainerSite(OwnExtent& extent);
+  // The extender's Parent goes through `redraw`, so that the form's Resize is drawn once.
+  ContainerSite(OwnExtent& extent, FormRedraw& redraw);
 
   void setClientSite(IOleClientSite* site) { clientSite_ = win::ComPtr<IOleClientSite>(site); }
   IOleClientSite* clientSite() const { return clientSite_.get(); }
@@ -44,6 +46,7 @@ class ContainerSite final : public host::Site {
 
  private:
   OwnExtent& extent_;
+  FormRedraw& redraw_;
   win::ComPtr<IOleClientSite> clientSite_;
 };
 

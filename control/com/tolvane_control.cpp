@@ -5,7 +5,8 @@
 
 namespace tolvane::com {
 
-TolvaneControl::TolvaneControl() : site_(*this), control_(site_), extent_{}, events_(*this, DIID___Tolvane) {
+TolvaneControl::TolvaneControl()
+    : redraw_([this] { return formWindow(); }), site_(*this, redraw_), control_(site_), extent_{}, events_(*this, DIID___Tolvane) {
   setWidthTwips(control_.Image1().Width);
   setHeightTwips(control_.Image1().Height);
 }

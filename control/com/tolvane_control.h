@@ -10,6 +10,7 @@
 
 #include "Brenmoor.h"
 #include "control/com/container_site.h"
+#include "control/com/form_redraw.h"
 #include "control/com/server_module.h"
 #include "control/tolvane.h"
 #include "win/com_object.h"
@@ -139,8 +140,12 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   template <class Body>
   HRESULT guarded(REFIID iid, Body&& body) noexcept;
   HRESULT activateInPlace(IOleClientSite* site, LPCRECT position) noexcept;
+  // The window of the control's form, whose redraw is off while the control lays it out: the
+  // form's own hWnd, else the window of the in-place site; null when neither is known.
+  HWND formWindow() noexcept;
 
   LiveObject live_;
+  FormRedraw redraw_;
   ContainerSite site_;
   Tolvane control_;
   struct {
