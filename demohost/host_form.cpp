@@ -139,12 +139,12 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
       objects_(std::make_unique<Objects>()) {
   if (registerClass() == 0) throw HostError(Failure::Platform, "cannot register the form's window class");
   auto& o = *objects_;
-  o.shared = std::make_shared<FormContext>(FormContext{&recorder_, twipsPerPixel_});
+  o.shared = std::make_shared<FormContext>(&recorder_, twipsPerPixel_);
   o.form = std::make_shared<FormObject>(o.shared, name_);
   o.dispatch = win::ComPtr<FormDispatch>::adopt(new FormDispatch(o.form, options.raisesFormEvents));
   o.form->raise = [this] { raiseResize(); };
   o.form->collection = std::make_shared<ControlsObject>(o.shared, o.form->controls);
-  o.form->collectionDispatch = ExposedDispatch::expose(o.form->collection);
+  o.form->collectionDispatch = Handed(ExposedDispatch::expose(o.form->collection));
 
   const std::wstring title = win::widen(desc.name) + L" - Tolvane demo host";
   window_ = CreateWindowExW(0, kWindowClass, title.c_str(), kFormStyle, 0, 0, 100, 100, nullptr, nullptr,
@@ -176,13 +176,13 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
       controlName_ = c.name;
     }
     auto control = std::make_shared<ControlObject>(o.shared, c, child);
-    control->self = ExposedDispatch::expose(control);
+    control->self = Handed(ExposedDispatch::expose(control));
     if (control->hasMember(Member::Font)) {
       control->fontObject = std::make_shared<FontObject>(o.shared, *control, c.name + ".Font");
-      control->font = ExposedDispatch::expose(control->fontObject);
+      control->font = Handed(ExposedDispatch::expose(control->fontObject));
     }
-    if (c.kind == "Tolvane") control->parent = win::ComPtr<IDispatch>(o.dispatch.get());
-    o.form->controls.push_back(std::move(control));
+    if (c.kind == "Tolvane") control->parent = Handed(win::ComPtr<IDispatch>(o.dispatch.get()));
+    o.form->add(std::move(control));
   }
   SIZE client{};
   RECT inner{};
@@ -206,7 +206,7 @@ HostForm::~HostForm() {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
   }
-  o.form->controls.clear();
+  o.form->clear();
 }
 
 IDispatch* HostForm::form() const { return objects_->dispatch.get(); }
@@ -270,6 +270,7 @@ void HostForm::laidOut(Body&& body) {
     PaintStats& paint;
     ~Ends() { paint.relayoutEnds(); }
   } ends{paint_};
+  MoveBatch::Hold hold(objects_->shared->moves);  // released, and the moves made, before the relayout ends
   body();
 }
 
@@ -396,7 +397,11 @@ LRESULT HostForm::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       sized(wParam);
       return 0;
-
+    case WM_SETREDRAW:
+      // The control laying the form out switches its redraw back on: the held moves are made
+      // first, while nothing is drawn, so that the one redraw that follows shows the final layout.
+      if (wParam != FALSE) objects_->shared->moves.apply();
+      return DefWindowProcW(window_, message, wParam, lParam);
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
         for (const auto& c : objects_->form->controls) {

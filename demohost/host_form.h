@@ -52,12 +52,13 @@ class HostForm {
   // Closes and releases the hosted control.
   void unloadControl();
 
-  // The form's events, as the host raises them.
+  // The form's events, as the host raises them. The controls' moves during Resize are held and made
+  // at once when it ends (or when the form's redraw is switched back on, whichever comes first).
   void raiseLoad();
   void raiseResize();
 
-  // Calls a method of the hosted control (Refresh, Rebuild) as the form's code does, timed as a
-  // relayout; a failure is thrown as HostError.
+  // Calls a method of the hosted control (Refresh, Rebuild) as the form's code does, with the
+  // controls' moves held as during Resize; a failure is thrown as HostError.
   void callControl(const std::string& method);
 
   // What a user does: the window's inner size becomes that of a form of `width` x `height` twips
@@ -91,7 +92,7 @@ class HostForm {
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void sized(WPARAM kind);
-  // Runs a relayout: timed and counted.
+  // Runs a relayout: timed and counted, the controls' moves held until it ends.
   template <class Body>
   void laidOut(Body&& body);
 
