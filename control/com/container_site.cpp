@@ -53,7 +53,7 @@ class Extender final : public host::Object {
       throw host::HostError(host::Failure::MissingMember,
                             "the container gives the control no extender with " + std::string(member));
     }
-    return host::dispatch::DispatchObject(dispatch.get());
+    return host::dispatch::DispatchObject(dispatch.get(), site_.link());
   }
 
   ContainerSite& site_;
@@ -87,7 +87,12 @@ class Screen final : public host::Object {
 
 }  // namespace
 
-ContainerSite::ContainerSite(OwnExtent& extent) : extent_(extent) {}
+ContainerSite::ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner)
+    : extent_(extent), owner_(owner), link_(std::make_shared<host::dispatch::ContainerLink>(owner)) {}
+
+// Whatever still holds an object of the container (a form's event sink) no longer reaches the
+// control through it.
+ContainerSite::~ContainerSite() { link_->cutOff(); }
 
 host::Value ContainerSite::ambient(std::string_view name) {
   const DISPID known = name == "UserMode" ? DISPID_AMBIENT_USERMODE : DISPID_UNKNOWN;

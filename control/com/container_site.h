@@ -7,6 +7,7 @@
 #include <oleidl.h>
 
 #include "win/com_ptr.h"
+#include "hostmodel/dispatch/container_link.h"
 #include "hostmodel/host.h"
 
 namespace tolvane::com {
@@ -25,7 +26,10 @@ class OwnExtent {
 
 class ContainerSite final : public host::Site {
  public:
-  explicit ContainerSite(OwnExtent& extent);
+  // `owner` is the control: the objects reached through the container keep it alive while they
+  // deliver events to it.
+  ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner);
+  ~ContainerSite();
 
   void setClientSite(IOleClientSite* site) { clientSite_ = win::ComPtr<IOleClientSite>(site); }
   IOleClientSite* clientSite() const { return clientSite_.get(); }
@@ -42,8 +46,13 @@ class ContainerSite final : public host::Site {
   // The extended control the container wraps around the control, or empty.
   win::ComPtr<IDispatch> extendedControl() const;
 
+  // The link every object reached through the container shares.
+  const host::dispatch::ContainerLinkRef& link() const { return link_; }
+
  private:
   OwnExtent& extent_;
+  host::dispatch::ContainerLink::Owner& owner_;
+  host::dispatch::ContainerLinkRef link_;
   win::ComPtr<IOleClientSite> clientSite_;
 };
 

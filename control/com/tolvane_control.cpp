@@ -5,12 +5,22 @@
 
 namespace tolvane::com {
 
-TolvaneControl::TolvaneControl() : site_(*this), control_(site_), extent_{}, events_(*this, DIID___Tolvane) {
+TolvaneControl::TolvaneControl() : site_(*this, *this), control_(site_), extent_{}, events_(*this, DIID___Tolvane) {
   setWidthTwips(control_.Image1().Width);
   setHeightTwips(control_.Image1().Height);
 }
 
 TolvaneControl::~TolvaneControl() = default;
+
+void TolvaneControl::visitStarts() noexcept {
+  AddRef();
+  ++visits_;
+}
+
+void TolvaneControl::visitEnds() noexcept {
+  --visits_;
+  Release();  // may be the last reference: nothing of the control is touched after it
+}
 
 HRESULT TolvaneControl::create(IUnknown* outer, REFIID iid, void** out) noexcept {
   if (out == nullptr) return E_POINTER;

@@ -22,7 +22,8 @@ namespace tolvane::com {
 class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2, IConnectionPointContainer,
                                                    IOleObject, IOleControl, IOleInPlaceObject, IViewObject2,
                                                    IPersistStreamInit, IPersistPropertyBag, ISupportErrorInfo>,
-                             private OwnExtent {
+                             private OwnExtent,
+                             private host::dispatch::ContainerLink::Owner {
  public:
   // The class factory's work: a new control, or CLASS_E_NOAGGREGATION / E_OUTOFMEMORY.
   static HRESULT create(IUnknown* outer, REFIID iid, void** out) noexcept;
@@ -130,6 +131,13 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   void setWidthTwips(float twips) override;
   void setHeightTwips(float twips) override;
 
+  // ContainerLink::Owner: a call or an event being handled. The control holds a reference to itself
+  // for its length, so that a host that lets the control go meanwhile never leaves it running on
+  // freed memory.
+  void visitStarts() noexcept override;
+  void visitEnds() noexcept override;
+  class Visit;
+
   HRESULT dispatchTypes(ITypeInfo** dispatchInfo, ITypeInfo** vtableInfo) noexcept;
   HRESULT readProperties(REFIID iid) noexcept;
   // Whatever size the container gives, the control's resize handler sets it back to the picture's;
@@ -141,6 +149,7 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   HRESULT activateInPlace(IOleClientSite* site, LPCRECT position) noexcept;
 
   LiveObject live_;
+  int visits_ = 0;
   ContainerSite site_;
   Tolvane control_;
   struct {
@@ -159,8 +168,20 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   bool sizing_ = false;
 };
 
+class TolvaneControl::Visit {
+ public:
+  explicit Visit(TolvaneControl& control) noexcept : control_(control) { control_.visitStarts(); }
+  ~Visit() { control_.visitEnds(); }
+  Visit(const Visit&) = delete;
+  Visit& operator=(const Visit&) = delete;
+
+ private:
+  TolvaneControl& control_;
+};
+
 template <class Body>
 HRESULT TolvaneControl::guarded(REFIID iid, Body&& body) noexcept {
+  const Visit visit(*this);
   return win::withErrorInfo(iid, L"Brenmoor.Tolvane", std::forward<Body>(body));
 }
 

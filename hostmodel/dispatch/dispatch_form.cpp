@@ -53,8 +53,8 @@ bool eventId(ITypeInfo* source, const wchar_t* name, DISPID* id) {
 // they raise goes back to the form's event dispatch as the failed HRESULT with its EXCEPINFO.
 class FormEventSink final : public ComObject<IDispatch> {
  public:
-  FormEventSink(FormEvents& handlers, const IID& source, DISPID load, DISPID resize)
-      : handlers_(&handlers), source_(source), load_(load), resize_(resize) {}
+  FormEventSink(FormEvents& handlers, const IID& source, DISPID load, DISPID resize, ContainerLinkRef link)
+      : handlers_(&handlers), source_(source), load_(load), resize_(resize), link_(std::move(link)) {}
 
   void detach() noexcept { handlers_ = nullptr; }
 
@@ -98,6 +98,8 @@ class FormEventSink final : public ComObject<IDispatch> {
     // The handler may drop this subscription (a Rebuild re-attaches); the sink stays alive until
     // the event returns.
     const ComPtr<FormEventSink> keepAlive(this);
+    // The control whose handlers run stays alive until they return, whatever the host does meanwhile.
+    const ContainerLink::Visit visit(link_);
     return win::withExcepInfo(L"Tolvane", exception, [&] {
       if (id == load_) {
         handlers->ParentForm_Load();
@@ -115,6 +117,7 @@ class FormEventSink final : public ComObject<IDispatch> {
   IID source_;
   DISPID load_;
   DISPID resize_;
+  ContainerLinkRef link_;
 };
 
 }  // namespace
@@ -142,14 +145,15 @@ FormRef DispatchObject::asForm() {
   if (!points || FAILED(points->FindConnectionPoint(sourceId, events.put())) || !events) {
     notAForm("its events cannot be advised");
   }
-  return std::make_shared<DispatchForm>(dispatch_.get(), events.get(), sourceId, load, resize);
+  return std::make_shared<DispatchForm>(dispatch_.get(), events.get(), sourceId, load, resize, link_);
 }
 
-DispatchForm::DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize)
-    : object_(dispatch), events_(events), source_(source), load_(load), resize_(resize) {}
+DispatchForm::DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize,
+                           ContainerLinkRef link)
+    : object_(dispatch, std::move(link)), events_(events), source_(source), load_(load), resize_(resize) {}
 
 Subscription DispatchForm::advise(FormEvents& sink) {
-  auto* created = new FormEventSink(sink, source_, load_, resize_);
+  auto* created = new FormEventSink(sink, source_, load_, resize_, object_.link());
   ComPtr<FormEventSink> eventSink = ComPtr<FormEventSink>::adopt(created);
   DWORD cookie = 0;
   const HRESULT hr = events_->Advise(static_cast<IDispatch*>(created), &cookie);

@@ -31,7 +31,7 @@ DISPID DispatchObject::idOf(std::string_view member) {
 Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args) {
   win::ScopedVariant result;
   invokeRaw(id, member, flags, args, result.ptr());
-  return fromVariant(result.get());
+  return fromVariant(result.get(), link_);
 }
 
 void DispatchObject::invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args,
@@ -67,10 +67,10 @@ Value DispatchObject::get(std::string_view member) {
   const VARIANT& read = result.get();
   if (V_VT(&read) != VT_DISPATCH || V_DISPATCH(&read) == nullptr) {
     returned_.erase(id);
-    return fromVariant(read);
+    return fromVariant(read, link_);
   }
   auto& last = returned_[id];
-  if (!last || last->dispatch() != V_DISPATCH(&read)) last = std::make_shared<DispatchObject>(V_DISPATCH(&read));
+  if (!last || last->dispatch() != V_DISPATCH(&read)) last = std::make_shared<DispatchObject>(V_DISPATCH(&read), link_);
   return Value{ObjectRef{last}};
 }
 
