@@ -5,9 +5,10 @@
 
 namespace tolvane::com {
 
-TolvaneControl::TolvaneControl() : site_(*this, *this), control_(site_), extent_{}, events_(*this, DIID___Tolvane) {
-  setWidthTwips(control_.Image1().Width);
-  setHeightTwips(control_.Image1().Height);
+TolvaneControl::TolvaneControl()
+    : site_(*this, *this), control_(std::make_unique<Tolvane>(site_)), extent_{}, events_(*this, DIID___Tolvane) {
+  setWidthTwips(control_->Image1().Width);
+  setHeightTwips(control_->Image1().Height);
 }
 
 TolvaneControl::~TolvaneControl() = default;
@@ -18,8 +19,34 @@ void TolvaneControl::visitStarts() noexcept {
 }
 
 void TolvaneControl::visitEnds() noexcept {
-  --visits_;
+  if (--visits_ == 0 && leftContainer_) releaseContainer();
   Release();  // may be the last reference: nothing of the control is touched after it
+}
+
+void TolvaneControl::leaveContainer() noexcept {
+  if (visits_ > 0) {
+    leftContainer_ = true;
+  } else {
+    releaseContainer();
+  }
+}
+
+void TolvaneControl::releaseContainer() noexcept {
+  leftContainer_ = false;
+  // Unsubscribing from the form runs host code, which may call the control again: the visit keeps
+  // it alive, and the fresh Tolvane is already in place.
+  const Visit visit(*this);
+  std::unique_ptr<Tolvane> fresh;
+  try {
+    fresh = std::make_unique<Tolvane>(site_);
+  } catch (const std::bad_alloc&) {
+    return;  // the old one stays; nothing else can be done without memory
+  }
+  fresh->ResizeFont(control_->ResizeFont());
+  fresh->KeepRatio(control_->KeepRatio());
+  fresh->gfLowRes(control_->gfLowRes());
+  fresh->mfRebuild(control_->mfRebuild());
+  std::swap(control_, fresh);
 }
 
 HRESULT TolvaneControl::create(IUnknown* outer, REFIID iid, void** out) noexcept {

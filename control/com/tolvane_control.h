@@ -8,6 +8,8 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include <memory>
+
 #include "Brenmoor.h"
 #include "control/com/container_site.h"
 #include "control/com/server_module.h"
@@ -138,6 +140,11 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   void visitEnds() noexcept override;
   class Visit;
 
+  // Close and SetClientSite(NULL): everything taken from the container is let go, at once or, when
+  // a call or event is still running, as soon as the last one ends.
+  void leaveContainer() noexcept;
+  void releaseContainer() noexcept;
+
   HRESULT dispatchTypes(ITypeInfo** dispatchInfo, ITypeInfo** vtableInfo) noexcept;
   HRESULT readProperties(REFIID iid) noexcept;
   // Whatever size the container gives, the control's resize handler sets it back to the picture's;
@@ -151,7 +158,10 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   LiveObject live_;
   int visits_ = 0;
   ContainerSite site_;
-  Tolvane control_;
+  // Replaced by a fresh one (same four properties) when the control leaves its container: the old
+  // one takes the form subscription, the ParentForm and the snapshot with it.
+  std::unique_ptr<Tolvane> control_;
+  bool leftContainer_ = false;  // and the old one still runs: it goes when the last visit ends
   struct {
     float cx;
     float cy;
@@ -176,7 +186,7 @@ class TolvaneControl::Visit {
   Visit& operator=(const Visit&) = delete;
 
  private:
-  TolvaneControl& control_;
+  TolvaneControl& control_;  // the COM object, not the Tolvane it runs
 };
 
 template <class Body>
