@@ -94,6 +94,11 @@ ContainerSite::ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::O
 // control through it.
 ContainerSite::~ContainerSite() { link_->cutOff(); }
 
+void ContainerSite::leave() {
+  link_->cutOff();
+  link_ = std::make_shared<host::dispatch::ContainerLink>(owner_);
+}
+
 host::Value ContainerSite::ambient(std::string_view name) {
   const DISPID known = name == "UserMode" ? DISPID_AMBIENT_USERMODE : DISPID_UNKNOWN;
   ComPtr<IDispatch> ambients = clientSite_.query<IDispatch>(IID_IDispatch);

@@ -46,6 +46,10 @@ class ContainerSite final : public host::Site {
   // The extended control the container wraps around the control, or empty.
   win::ComPtr<IDispatch> extendedControl() const;
 
+  // The control leaves the container: every object reached through it fails from now on, and
+  // objects reached later (after the control is sited again) get a new link.
+  void leave();
+
   // The link every object reached through the container shares.
   const host::dispatch::ContainerLinkRef& link() const { return link_; }
 

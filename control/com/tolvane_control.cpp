@@ -24,6 +24,12 @@ void TolvaneControl::visitEnds() noexcept {
 }
 
 void TolvaneControl::leaveContainer() noexcept {
+  // A pass still running writes nothing more: every object it reached fails from now on.
+  try {
+    site_.leave();
+  } catch (const std::bad_alloc&) {
+    // The old link is cut all the same; the control is sited again only with memory to spare.
+  }
   if (visits_ > 0) {
     leftContainer_ = true;
   } else {

@@ -123,6 +123,7 @@ class FormEventSink final : public ComObject<IDispatch> {
 }  // namespace
 
 FormRef DispatchObject::asForm() {
+  if (link_) link_->check("Parent");
   ComPtr<IProvideClassInfo> provider = dispatch_.query<IProvideClassInfo>(IID_IProvideClassInfo);
   if (!provider) notAForm("it gives no class information");
   ComPtr<ITypeInfo> coclass;
@@ -153,6 +154,7 @@ DispatchForm::DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const 
     : object_(dispatch, std::move(link)), events_(events), source_(source), load_(load), resize_(resize) {}
 
 Subscription DispatchForm::advise(FormEvents& sink) {
+  if (const ContainerLinkRef& link = object_.link()) link->check("the form's events");
   auto* created = new FormEventSink(sink, source_, load_, resize_, object_.link());
   ComPtr<FormEventSink> eventSink = ComPtr<FormEventSink>::adopt(created);
   DWORD cookie = 0;

@@ -15,6 +15,7 @@
 namespace tolvane::host::dispatch {
 
 DISPID DispatchObject::idOf(std::string_view member) {
+  if (link_) link_->check(member);
   if (const auto cached = ids_.find(member); cached != ids_.end()) return cached->second;
   std::wstring name = win::widen(member);
   LPOLESTR names[] = {name.data()};
@@ -36,6 +37,7 @@ Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std
 
 void DispatchObject::invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args,
                                VARIANT* result) {
+  if (link_) link_->check(member);
   // Arguments go in reverse order. Most calls have one or none: those take no allocation.
   constexpr std::size_t kLocal = 4;
   VARIANT local[kLocal];
