@@ -4,14 +4,13 @@
 
 #include <string>
 
-#include "win/com_object.h"
+#include "win/untyped_dispatch.h"
 #include "win/error_boundary.h"
 #include "win/host_failure.h"
 #include "win/type_attributes.h"
 
 namespace tolvane::host::dispatch {
 
-using win::ComObject;
 using win::ComPtr;
 using win::TypeAttributes;
 
@@ -51,7 +50,7 @@ bool eventId(ITypeInfo* source, const wchar_t* name, DISPID* id) {
 
 // The sink advised to a form's source interface: Load and Resize run the handlers; a HostError
 // they raise goes back to the form's event dispatch as the failed HRESULT with its EXCEPINFO.
-class FormEventSink final : public ComObject<IDispatch> {
+class FormEventSink final : public win::UntypedDispatch<IDispatch> {
  public:
   FormEventSink(FormEvents& handlers, const IID& source, DISPID load, DISPID resize, ContainerLinkRef link)
       : handlers_(&handlers), source_(source), load_(load), resize_(resize), link_(std::move(link)) {}
@@ -61,18 +60,9 @@ class FormEventSink final : public ComObject<IDispatch> {
   // The source interface is known only from the form's type information.
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (iid == source_) return win::handOut(this, out);
-    return ComObject::QueryInterface(iid, out);
+    return UntypedDispatch::QueryInterface(iid, out);
   }
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     if (names == nullptr || ids == nullptr) return E_INVALIDARG;
     HRESULT hr = S_OK;

@@ -16,10 +16,13 @@
 
 #include "Brenmoor.h"
 #include "support.h"
+#include "win/client_site.h"
 #include "win/com_object.h"
 #include "win/connection_point.h"
+#include "win/empty_property_bag.h"
 #include "win/scoped_bstr.h"
 #include "win/scoped_variant.h"
+#include "win/untyped_dispatch.h"
 
 #include <initguid.h>  // after every other header: defines the demo host's identifiers here, once
 
@@ -171,18 +174,10 @@ std::wstring memberName(DISPID id) {
 }
 
 // The part every host object shares: members by name, the count of what the control asks of it.
-class HostObject : public win::ComObject<IDispatch> {
+class HostObject : public win::UntypedDispatch<IDispatch> {
  public:
   explicit HostObject(Host& host) : host_(host) {}
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    *info = nullptr;
-    return E_NOTIMPL;
-  }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     const DISPID id = named(names[0]);
@@ -460,43 +455,15 @@ class HostForm final : public HostObject, public IProvideClassInfo, public IConn
 };
 
 // The client site: run time, and the extended control.
-class HostSite final : public win::ComObject<IOleClientSite, IOleControlSite, IDispatch> {
+class HostSite final : public win::ClientSite {
  public:
   explicit HostSite(IDispatch* extender) : extender_(extender) {}
   void close() { extender_.reset(); }
 
-  STDMETHODIMP SaveObject() override { return S_OK; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-    *moniker = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetContainer(IOleContainer** container) override {
-    *container = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-  STDMETHODIMP OnControlInfoChanged() override { return S_OK; }
-  STDMETHODIMP LockInPlaceActive(BOOL) override { return S_OK; }
   STDMETHODIMP GetExtendedControl(IDispatch** out) override {
     *out = nullptr;
     if (!extender_) return E_NOTIMPL;
     return extender_.copy_to(out);
-  }
-  STDMETHODIMP TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
-  STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
-  STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
-
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    *info = nullptr;
-    return E_NOTIMPL;
   }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
@@ -512,14 +479,6 @@ class HostSite final : public win::ComObject<IOleClientSite, IOleControlSite, ID
   Counted counted_;
 };
 
-class EmptyBag final : public win::ComObject<IPropertyBag> {
- public:
-  STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
-  STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return S_OK; }
-
- private:
-  ~EmptyBag() override = default;
-};
 
 void Host::unload() {
   if (!control) return;
@@ -559,8 +518,8 @@ TEST_P(HostileContainer, NoCrashNoLeakNoWriteAfterTheSiteIsGone) {
     created.reset();
     if (c.extenderHoldsControl) host.extender->hold(host.control.get());
     ASSERT_EQ(host.control->SetClientSite(site.get()), S_OK);
-    auto bag = win::ComPtr<EmptyBag>::adopt(new EmptyBag());
-    ASSERT_EQ(host.control.query<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(bag.get(), nullptr), S_OK);
+    ASSERT_EQ(host.control.query<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(win::EmptyPropertyBag::make().get(), nullptr),
+              S_OK);
     ASSERT_EQ(form.sinks(), 1u) << "the control listens to its form";
 
     form.raise(kLoad);
