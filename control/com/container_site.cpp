@@ -129,7 +129,8 @@ host::Value ContainerSite::ambient(std::string_view name) {
 bool ContainerSite::userMode() noexcept {
   try {
     return !host::convert::equalsFalse(ambient("UserMode"));
-  } catch (...) {
+  } catch (const std::exception&) {
+    // A host failure or no memory: the platform's default, run time, where nothing is drawn.
     return true;
   }
 }
