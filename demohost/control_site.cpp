@@ -6,21 +6,6 @@
 
 namespace tolvane::demohost {
 
-namespace {
-
-class EmptyBag final : public win::ComObject<IPropertyBag> {
- public:
-  STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
-  STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return S_OK; }
-
- private:
-  ~EmptyBag() override = default;
-};
-
-}  // namespace
-
-win::ComPtr<IPropertyBag> emptyBag() { return win::ComPtr<IPropertyBag>::adopt(new EmptyBag()); }
-
 win::ComPtr<IClassFactory> tolvaneFactory() {
   static HMODULE module = [] {
     wchar_t self[MAX_PATH] = {};

@@ -1,11 +1,11 @@
 // What the demo host gives the control it hosts: the client site (ambient properties, and the
-// extended control whose Parent is the form), the property bag it loads from, and the class object
-// it is made by.
+// extended control whose Parent is the form) and the class object it is made by.
 #pragma once
 
 #include <ocidl.h>
 #include <olectl.h>
 
+#include "win/client_site.h"
 #include "win/com_object.h"
 #include "win/com_ptr.h"
 
@@ -13,49 +13,20 @@ namespace tolvane::demohost {
 
 // The client site of the hosted control: ambient properties (run time), and the extended control
 // whose Parent is the form.
-class ControlSite final : public win::ComObject<IOleClientSite, IOleControlSite, IDispatch> {
+class ControlSite final : public win::ClientSite {
  public:
   ControlSite(IDispatch* extended, bool userMode) : extended_(extended), userMode_(userMode) {}
   void close() { extended_.reset(); }
 
-  // IOleClientSite
-  STDMETHODIMP SaveObject() override { return S_OK; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** moniker) override {
-    if (moniker != nullptr) *moniker = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetContainer(IOleContainer** container) override {
-    if (container != nullptr) *container = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
   // IOleControlSite
-  STDMETHODIMP OnControlInfoChanged() override { return S_OK; }
-  STDMETHODIMP LockInPlaceActive(BOOL) override { return S_OK; }
   STDMETHODIMP GetExtendedControl(IDispatch** out) override {
     if (out == nullptr) return E_POINTER;
     *out = nullptr;
     if (!extended_) return E_NOTIMPL;
     return extended_.copy_to(out);
   }
-  STDMETHODIMP TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
-  STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
-  STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
 
   // IDispatch: the ambient properties; a running form's UserMode is True.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     if (names == nullptr || ids == nullptr || count != 1) return E_INVALIDARG;
     if (lstrcmpiW(names[0], L"UserMode") != 0) {
@@ -78,9 +49,6 @@ class ControlSite final : public win::ComObject<IOleClientSite, IOleControlSite,
   win::ComPtr<IDispatch> extended_;
   bool userMode_;
 };
-
-// An empty property bag: nothing of the control is saved with the form.
-win::ComPtr<IPropertyBag> emptyBag();
 
 // The class object of Tolvane: from Brenmoor.ocx next to the program, else from the registration.
 win::ComPtr<IClassFactory> tolvaneFactory();

@@ -22,17 +22,6 @@ host::Value objectValue(IDispatch* dispatch) {
   return host::Value{host::ObjectRef{std::make_shared<host::dispatch::DispatchObject>(dispatch)}};
 }
 
-STDMETHODIMP ExposedDispatch::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP ExposedDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info != nullptr) *info = nullptr;
-  return E_NOTIMPL;
-}
-
 STDMETHODIMP ExposedDispatch::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   if (names == nullptr || ids == nullptr || count == 0) return E_INVALIDARG;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "hostmodel/host.h"
-#include "win/com_object.h"
+#include "win/untyped_dispatch.h"
 #include "win/com_ptr.h"
 
 namespace tolvane::demohost {
@@ -26,15 +26,13 @@ class Exposed : public host::Object {
   virtual bool indexed() const { return false; }
 };
 
-class ExposedDispatch : public win::ComObject<IDispatch> {
+class ExposedDispatch : public win::UntypedDispatch<IDispatch> {
  public:
   explicit ExposedDispatch(std::shared_ptr<Exposed> object) : object_(std::move(object)) {}
 
   // A new adapter with one reference, which the caller owns.
   static ComPtr<IDispatch> expose(std::shared_ptr<Exposed> object);
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* exception, UINT* argError) override;

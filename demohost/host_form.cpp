@@ -11,6 +11,7 @@
 #include "demohost/form_dispatch.h"
 #include "demohost/form_objects.h"
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "win/empty_property_bag.h"
 #include "win/scoped_bstr.h"
 #include "win/screen.h"
 #include "win/text.h"
@@ -237,7 +238,8 @@ HRESULT HostForm::loadControl() {
   control_ = control.query<IDispatch>(IID_IDispatch);
   win::ComPtr<IPersistPropertyBag> persist = control.query<IPersistPropertyBag>(IID_IPersistPropertyBag);
   SetErrorInfo(0, nullptr);
-  hr = persist ? persist->Load(emptyBag().get(), nullptr) : E_NOINTERFACE;
+  // Nothing of the control is saved with the form.
+  hr = persist ? persist->Load(win::EmptyPropertyBag::make().get(), nullptr) : E_NOINTERFACE;
   if (FAILED(hr)) {
     recorder_.recordFailure(controlName_, "ReadProperties", errorText(hr));
     unloadControl();

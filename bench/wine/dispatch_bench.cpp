@@ -37,7 +37,7 @@
 #include "bench/wine/model_dispatch.h"
 #include "control/tolvane.h"
 #include "hostmodel/dispatch/dispatch_object.h"
-#include "win/com_object.h"
+#include "win/untyped_dispatch.h"
 #include "win/com_ptr.h"
 #include "win/text.h"
 #include "hostmodel/model/model_form.h"
@@ -174,13 +174,8 @@ struct CallCosts {
   double callerStore;
 };
 
-class IdleDispatch final : public tolvane::win::ComObject<IDispatch> {
+class IdleDispatch final : public tolvane::win::UntypedDispatch<IDispatch> {
  public:
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID* ids) override {
     ids[0] = 1;
     return S_OK;

@@ -9,7 +9,7 @@
 #include "hostmodel/dispatch/dispatch_form.h"
 #include "hostmodel/dispatch/invoke_on.h"
 #include "hostmodel/dispatch/variant.h"
-#include "win/com_object.h"
+#include "win/untyped_dispatch.h"
 #include "win/connection_point.h"
 #include "win/error_boundary.h"
 #include "win/excep_info.h"
@@ -24,26 +24,16 @@ namespace {
 using host::HostError;
 using host::dispatch::invokeOn;
 using host::dispatch::toVariant;
-using win::ComObject;
 using win::narrow;
 
 // The form's events as the demo host's type library numbers them.
 constexpr DISPID kLoad = 1;
 constexpr DISPID kResize = 2;
 
-class ObjectDispatch : public ComObject<IDispatch> {
+class ObjectDispatch : public win::UntypedDispatch<IDispatch> {
  public:
   ObjectDispatch(Exposer& exposer, host::ObjectRef object) : exposer_(exposer), object_(std::move(object)) {}
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
 
   // Every name has an identifier; a member the object lacks fails when it is invoked, with the
   // object's own error.

@@ -57,7 +57,7 @@ class Extender final : public host::Object {
       throw host::HostError(host::Failure::MissingMember,
                             "the container gives the control no extender with " + std::string(member));
     }
-    return host::dispatch::DispatchObject(dispatch.get());
+    return host::dispatch::DispatchObject(dispatch.get(), site_.link());
   }
 
   ContainerSite& site_;
@@ -92,7 +92,17 @@ class Screen final : public host::Object {
 
 }  // namespace
 
-ContainerSite::ContainerSite(OwnExtent& extent, FormRedraw& redraw) : extent_(extent), redraw_(redraw) {}
+ContainerSite::ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner, FormRedraw& redraw)
+    : extent_(extent), owner_(owner), redraw_(redraw), link_(std::make_shared<host::dispatch::ContainerLink>(owner)) {}
+
+// Whatever still holds an object of the container (a form's event sink) no longer reaches the
+// control through it.
+ContainerSite::~ContainerSite() { link_->cutOff(); }
+
+void ContainerSite::leave() {
+  link_->cutOff();
+  link_ = std::make_shared<host::dispatch::ContainerLink>(owner_);
+}
 
 host::Value ContainerSite::ambient(std::string_view name) {
   const DISPID known = name == "UserMode" ? DISPID_AMBIENT_USERMODE : DISPID_UNKNOWN;
@@ -124,7 +134,8 @@ host::Value ContainerSite::ambient(std::string_view name) {
 bool ContainerSite::userMode() noexcept {
   try {
     return !host::convert::equalsFalse(ambient("UserMode"));
-  } catch (...) {
+  } catch (const std::exception&) {
+    // A host failure or no memory: the platform's default, run time, where nothing is drawn.
     return true;
   }
 }

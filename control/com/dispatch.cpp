@@ -108,45 +108,45 @@ STDMETHODIMP TolvaneControl::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DIS
 
 STDMETHODIMP TolvaneControl::get_ResizeFont(VARIANT_BOOL* value) {
   if (value == nullptr) return E_POINTER;
-  *value = toVariantBool(control_.ResizeFont());
+  *value = toVariantBool(control_->ResizeFont());
   return S_OK;
 }
 STDMETHODIMP TolvaneControl::put_ResizeFont(VARIANT_BOOL value) {
-  control_.ResizeFont(value != VARIANT_FALSE);
+  control_->ResizeFont(value != VARIANT_FALSE);
   return S_OK;
 }
 STDMETHODIMP TolvaneControl::get_KeepRatio(VARIANT_BOOL* value) {
   if (value == nullptr) return E_POINTER;
-  *value = toVariantBool(control_.KeepRatio());
+  *value = toVariantBool(control_->KeepRatio());
   return S_OK;
 }
 STDMETHODIMP TolvaneControl::put_KeepRatio(VARIANT_BOOL value) {
-  control_.KeepRatio(value != VARIANT_FALSE);
+  control_->KeepRatio(value != VARIANT_FALSE);
   return S_OK;
 }
 STDMETHODIMP TolvaneControl::get_gfLowRes(VARIANT_BOOL* value) {
   if (value == nullptr) return E_POINTER;
-  *value = toVariantBool(control_.gfLowRes());
+  *value = toVariantBool(control_->gfLowRes());
   return S_OK;
 }
 STDMETHODIMP TolvaneControl::put_gfLowRes(VARIANT_BOOL value) {
-  control_.gfLowRes(value != VARIANT_FALSE);
+  control_->gfLowRes(value != VARIANT_FALSE);
   return S_OK;
 }
 STDMETHODIMP TolvaneControl::get_mfRebuild(VARIANT_BOOL* value) {
   if (value == nullptr) return E_POINTER;
-  *value = toVariantBool(control_.mfRebuild());
+  *value = toVariantBool(control_->mfRebuild());
   return S_OK;
 }
 STDMETHODIMP TolvaneControl::put_mfRebuild(VARIANT_BOOL value) {
-  control_.mfRebuild(value != VARIANT_FALSE);
+  control_->mfRebuild(value != VARIANT_FALSE);
   return S_OK;
 }
 
 STDMETHODIMP TolvaneControl::Rebuild() {
   return guarded(IID__Tolvane, [&] {
     const FormRedraw::Pass pass(redraw_);
-    control_.Rebuild();
+    control_->Rebuild();
     return S_OK;
   });
 }
@@ -154,7 +154,7 @@ STDMETHODIMP TolvaneControl::Rebuild() {
 STDMETHODIMP TolvaneControl::Refresh() {
   return guarded(IID__Tolvane, [&] {
     const FormRedraw::Pass pass(redraw_);
-    control_.Refresh();
+    control_->Refresh();
     return S_OK;
   });
 }

@@ -30,6 +30,8 @@ STDAPI DllRegisterServer() {
 }
 
 STDAPI DllUnregisterServer() {
-  tolvane::com::SystemRegistry registry;
-  return tolvane::com::unregisterServer(tolvane::com::tolvaneRecord(), registry);
+  return tolvane::win::resultOf([] {
+    tolvane::com::SystemRegistry registry;
+    return tolvane::com::unregisterServer(tolvane::com::tolvaneRecord(), tolvane::com::ServerModule::path(), registry);
+  });
 }

@@ -22,9 +22,9 @@ HWND windowOf(const host::Value& value) {
 HWND TolvaneControl::formWindow() noexcept {
   // The form's own window first: the relayout moves the form's controls, wherever the control sits
   // (an in-place site may be a frame or picture box inside the form).
-  if (control_.state().ParentForm.attached()) {
+  if (control_->state().ParentForm.attached()) {
     try {
-      if (HWND window = windowOf(control_.state().parentForm()->get("hWnd"))) return window;
+      if (HWND window = windowOf(control_->state().parentForm()->get("hWnd"))) return window;
     } catch (...) {
       // A form without hWnd: the in-place site's window is the next best.
     }

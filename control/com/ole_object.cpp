@@ -10,7 +10,10 @@ namespace tolvane::com {
 // ---- IOleObject
 
 STDMETHODIMP TolvaneControl::SetClientSite(IOleClientSite* site) {
-  if (site == nullptr) InPlaceDeactivate();
+  if (site == nullptr) {
+    InPlaceDeactivate();
+    leaveContainer();
+  }
   site_.setClientSite(site);
   return S_OK;
 }
@@ -24,6 +27,7 @@ STDMETHODIMP TolvaneControl::SetHostNames(LPCOLESTR, LPCOLESTR) { return S_OK; }
 
 STDMETHODIMP TolvaneControl::Close(DWORD) {
   InPlaceDeactivate();
+  leaveContainer();
   return S_OK;
 }
 
@@ -88,7 +92,7 @@ HRESULT TolvaneControl::lockSize(REFIID iid) noexcept {
   if (sizing_) return S_OK;
   sizing_ = true;
   HRESULT hr = guarded(iid, [&] {
-    control_.UserControl_Resize();
+    control_->UserControl_Resize();
     return S_OK;
   });
   if (inPlaceSite_) {

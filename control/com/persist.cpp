@@ -16,7 +16,7 @@ STDMETHODIMP TolvaneControl::IsDirty() { return S_FALSE; }
 
 HRESULT TolvaneControl::readProperties(REFIID iid) noexcept {
   return guarded(iid, [&] {
-    control_.UserControl_ReadProperties();
+    control_->UserControl_ReadProperties();
     return S_OK;
   });
 }

@@ -13,6 +13,25 @@ namespace {
 
 HRESULT fromWin32(LONG status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 
+// A path as the file system resolves it: no quotes, `.` and `..` resolved, separators made
+// backslashes, short names made long (when the file exists).
+std::wstring normalised(std::wstring path) {
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+  const DWORD fullLength = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (fullLength == 0) return path;
+  std::wstring full(fullLength, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), fullLength, full.data(), nullptr);
+  if (written == 0 || written >= fullLength) return path;
+  full.resize(written);
+  const DWORD longLength = GetLongPathNameW(full.c_str(), nullptr, 0);
+  if (longLength == 0) return full;
+  std::wstring longPath(longLength, L'\0');
+  const DWORD longWritten = GetLongPathNameW(full.c_str(), longPath.data(), longLength);
+  if (longWritten == 0 || longWritten >= longLength) return full;
+  longPath.resize(longWritten);
+  return longPath;
+}
+
 }  // namespace
 
 std::wstring guidText(REFGUID guid) {
@@ -85,6 +104,29 @@ HRESULT SystemRegistry::deleteTree(const std::wstring& key) {
   return removed == ERROR_FILE_NOT_FOUND ? S_OK : fromWin32(removed);
 }
 
+bool SystemRegistry::readValue(const std::wstring& key, const std::wstring& name, std::wstring& out) {
+  DWORD bytes = 0;
+  const wchar_t* value = name.empty() ? nullptr : name.c_str();
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS) {
+    return false;
+  }
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) != ERROR_SUCCESS) {
+    return false;
+  }
+  text.resize(wcsnlen(text.c_str(), text.size()));
+  out = std::move(text);
+  return true;
+}
+
+bool sameModule(const std::wstring& registered, const std::wstring& modulePath) {
+  const std::wstring a = normalised(registered);
+  const std::wstring b = normalised(modulePath);
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 HRESULT SystemRegistry::registerTypeLibrary(const std::wstring& modulePath) {
   win::ComPtr<ITypeLib> library;
   const HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.put());
@@ -110,12 +152,18 @@ HRESULT registerServer(const RegistrationRecord& record, const std::wstring& mod
     return registry.registerTypeLibrary(modulePath);
   });
   // All or nothing: a half-registered class is worse than none.
-  if (FAILED(hr)) unregisterServer(record, registry);
+  if (FAILED(hr)) unregisterServer(record, modulePath, registry);
   return hr;
 }
 
-HRESULT unregisterServer(const RegistrationRecord& record, Registry& registry) noexcept {
+HRESULT unregisterServer(const RegistrationRecord& record, const std::wstring& modulePath, Registry& registry) noexcept {
   return win::resultOf([&] {
+    // Another copy of the server registered itself since: its registration is not ours to remove.
+    std::wstring server;
+    if (registry.readValue(L"CLSID\\" + guidText(record.clsid) + L"\\InprocServer32", L"", server) &&
+        !sameModule(server, modulePath)) {
+      return S_OK;
+    }
     // The type library's own unregistration first (it reads the library key), then every key that
     // is ours alone, whatever the first step left.
     HRESULT result = registry.unregisterTypeLibrary(record);

@@ -6,12 +6,58 @@
 namespace tolvane::com {
 
 TolvaneControl::TolvaneControl()
-    : redraw_([this] { return formWindow(); }), site_(*this, redraw_), control_(site_), extent_{}, events_(*this, DIID___Tolvane) {
-  setWidthTwips(control_.Image1().Width);
-  setHeightTwips(control_.Image1().Height);
+    : redraw_([this] { return formWindow(); }),
+      site_(*this, *this, redraw_),
+      control_(std::make_unique<Tolvane>(site_)),
+      extent_{},
+      events_(*this, DIID___Tolvane) {
+  setWidthTwips(control_->Image1().Width);
+  setHeightTwips(control_->Image1().Height);
 }
 
 TolvaneControl::~TolvaneControl() = default;
+
+void TolvaneControl::visitStarts() noexcept {
+  AddRef();
+  ++visits_;
+}
+
+void TolvaneControl::visitEnds() noexcept {
+  if (--visits_ == 0 && leftContainer_) releaseContainer();
+  Release();  // may be the last reference: nothing of the control is touched after it
+}
+
+void TolvaneControl::leaveContainer() noexcept {
+  // A pass still running writes nothing more: every object it reached fails from now on.
+  try {
+    site_.leave();
+  } catch (const std::bad_alloc&) {
+    // The old link is cut all the same; the control is sited again only with memory to spare.
+  }
+  if (visits_ > 0) {
+    leftContainer_ = true;
+  } else {
+    releaseContainer();
+  }
+}
+
+void TolvaneControl::releaseContainer() noexcept {
+  leftContainer_ = false;
+  // Unsubscribing from the form runs host code, which may call the control again: the visit keeps
+  // it alive, and the fresh Tolvane is already in place.
+  const Visit visit(*this);
+  std::unique_ptr<Tolvane> fresh;
+  try {
+    fresh = std::make_unique<Tolvane>(site_);
+  } catch (const std::bad_alloc&) {
+    return;  // the old one stays; nothing else can be done without memory
+  }
+  fresh->ResizeFont(control_->ResizeFont());
+  fresh->KeepRatio(control_->KeepRatio());
+  fresh->gfLowRes(control_->gfLowRes());
+  fresh->mfRebuild(control_->mfRebuild());
+  std::swap(control_, fresh);
+}
 
 HRESULT TolvaneControl::create(IUnknown* outer, REFIID iid, void** out) noexcept {
   if (out == nullptr) return E_POINTER;

@@ -8,6 +8,8 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include <memory>
+
 #include "Brenmoor.h"
 #include "control/com/container_site.h"
 #include "control/com/form_redraw.h"
@@ -23,7 +25,8 @@ namespace tolvane::com {
 class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2, IConnectionPointContainer,
                                                    IOleObject, IOleControl, IOleInPlaceObject, IViewObject2,
                                                    IPersistStreamInit, IPersistPropertyBag, ISupportErrorInfo>,
-                             private OwnExtent {
+                             private OwnExtent,
+                             private host::dispatch::ContainerLink::Owner {
  public:
   // The class factory's work: a new control, or CLASS_E_NOAGGREGATION / E_OUTOFMEMORY.
   static HRESULT create(IUnknown* outer, REFIID iid, void** out) noexcept;
@@ -131,6 +134,18 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   void setWidthTwips(float twips) override;
   void setHeightTwips(float twips) override;
 
+  // ContainerLink::Owner: a call or an event being handled. The control holds a reference to itself
+  // for its length, so that a host that lets the control go meanwhile never leaves it running on
+  // freed memory.
+  void visitStarts() noexcept override;
+  void visitEnds() noexcept override;
+  class Visit;
+
+  // Close and SetClientSite(NULL): everything taken from the container is let go, at once or, when
+  // a call or event is still running, as soon as the last one ends.
+  void leaveContainer() noexcept;
+  void releaseContainer() noexcept;
+
   HRESULT dispatchTypes(ITypeInfo** dispatchInfo, ITypeInfo** vtableInfo) noexcept;
   HRESULT readProperties(REFIID iid) noexcept;
   // Whatever size the container gives, the control's resize handler sets it back to the picture's;
@@ -146,8 +161,12 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
 
   LiveObject live_;
   FormRedraw redraw_;
+  int visits_ = 0;
   ContainerSite site_;
-  Tolvane control_;
+  // Replaced by a fresh one (same four properties) when the control leaves its container: the old
+  // one takes the form subscription, the ParentForm and the snapshot with it.
+  std::unique_ptr<Tolvane> control_;
+  bool leftContainer_ = false;  // and the old one still runs: it goes when the last visit ends
   struct {
     float cx;
     float cy;
@@ -164,8 +183,20 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   bool sizing_ = false;
 };
 
+class TolvaneControl::Visit {
+ public:
+  explicit Visit(TolvaneControl& control) noexcept : control_(control) { control_.visitStarts(); }
+  ~Visit() { control_.visitEnds(); }
+  Visit(const Visit&) = delete;
+  Visit& operator=(const Visit&) = delete;
+
+ private:
+  TolvaneControl& control_;  // the COM object, not the Tolvane it runs
+};
+
 template <class Body>
 HRESULT TolvaneControl::guarded(REFIID iid, Body&& body) noexcept {
+  const Visit visit(*this);
   return win::withErrorInfo(iid, L"Brenmoor.Tolvane", std::forward<Body>(body));
 }
 

@@ -4,14 +4,13 @@
 
 #include <string>
 
-#include "win/com_object.h"
+#include "win/untyped_dispatch.h"
 #include "win/error_boundary.h"
 #include "win/host_failure.h"
 #include "win/type_attributes.h"
 
 namespace tolvane::host::dispatch {
 
-using win::ComObject;
 using win::ComPtr;
 using win::TypeAttributes;
 
@@ -51,28 +50,19 @@ bool eventId(ITypeInfo* source, const wchar_t* name, DISPID* id) {
 
 // The sink advised to a form's source interface: Load and Resize run the handlers; a HostError
 // they raise goes back to the form's event dispatch as the failed HRESULT with its EXCEPINFO.
-class FormEventSink final : public ComObject<IDispatch> {
+class FormEventSink final : public win::UntypedDispatch<IDispatch> {
  public:
-  FormEventSink(FormEvents& handlers, const IID& source, DISPID load, DISPID resize)
-      : handlers_(&handlers), source_(source), load_(load), resize_(resize) {}
+  FormEventSink(FormEvents& handlers, const IID& source, DISPID load, DISPID resize, ContainerLinkRef link)
+      : handlers_(&handlers), source_(source), load_(load), resize_(resize), link_(std::move(link)) {}
 
   void detach() noexcept { handlers_ = nullptr; }
 
   // The source interface is known only from the form's type information.
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
     if (iid == source_) return win::handOut(this, out);
-    return ComObject::QueryInterface(iid, out);
+    return UntypedDispatch::QueryInterface(iid, out);
   }
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
     if (names == nullptr || ids == nullptr) return E_INVALIDARG;
     HRESULT hr = S_OK;
@@ -98,6 +88,8 @@ class FormEventSink final : public ComObject<IDispatch> {
     // The handler may drop this subscription (a Rebuild re-attaches); the sink stays alive until
     // the event returns.
     const ComPtr<FormEventSink> keepAlive(this);
+    // The control whose handlers run stays alive until they return, whatever the host does meanwhile.
+    const ContainerLink::Visit visit(link_);
     return win::withExcepInfo(L"Tolvane", exception, [&] {
       if (id == load_) {
         handlers->ParentForm_Load();
@@ -115,11 +107,13 @@ class FormEventSink final : public ComObject<IDispatch> {
   IID source_;
   DISPID load_;
   DISPID resize_;
+  ContainerLinkRef link_;
 };
 
 }  // namespace
 
 FormRef DispatchObject::asForm() {
+  if (link_) link_->check("Parent");
   ComPtr<IProvideClassInfo> provider = dispatch_.query<IProvideClassInfo>(IID_IProvideClassInfo);
   if (!provider) notAForm("it gives no class information");
   ComPtr<ITypeInfo> coclass;
@@ -142,14 +136,16 @@ FormRef DispatchObject::asForm() {
   if (!points || FAILED(points->FindConnectionPoint(sourceId, events.put())) || !events) {
     notAForm("its events cannot be advised");
   }
-  return std::make_shared<DispatchForm>(dispatch_.get(), events.get(), sourceId, load, resize);
+  return std::make_shared<DispatchForm>(dispatch_.get(), events.get(), sourceId, load, resize, link_);
 }
 
-DispatchForm::DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize)
-    : object_(dispatch), events_(events), source_(source), load_(load), resize_(resize) {}
+DispatchForm::DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize,
+                           ContainerLinkRef link)
+    : object_(dispatch, std::move(link)), events_(events), source_(source), load_(load), resize_(resize) {}
 
 Subscription DispatchForm::advise(FormEvents& sink) {
-  auto* created = new FormEventSink(sink, source_, load_, resize_);
+  if (const ContainerLinkRef& link = object_.link()) link->check("the form's events");
+  auto* created = new FormEventSink(sink, source_, load_, resize_, object_.link());
   ComPtr<FormEventSink> eventSink = ComPtr<FormEventSink>::adopt(created);
   DWORD cookie = 0;
   const HRESULT hr = events_->Advise(static_cast<IDispatch*>(created), &cookie);

@@ -17,7 +17,8 @@ win::ComPtr<ITypeInfo> defaultSource(ITypeInfo* coclass);
 
 class DispatchForm final : public Form, public std::enable_shared_from_this<DispatchForm> {
  public:
-  DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize);
+  DispatchForm(IDispatch* dispatch, IConnectionPoint* events, const IID& source, DISPID load, DISPID resize,
+               ContainerLinkRef link);
 
   Value get(std::string_view member) override { return object_.get(member); }
   void put(std::string_view member, const Value& value) override { object_.put(member, value); }

@@ -15,6 +15,7 @@
 namespace tolvane::host::dispatch {
 
 DISPID DispatchObject::idOf(std::string_view member) {
+  if (link_) link_->check(member);
   if (const auto cached = ids_.find(member); cached != ids_.end()) return cached->second;
   std::wstring name = win::widen(member);
   LPOLESTR names[] = {name.data()};
@@ -31,11 +32,12 @@ DISPID DispatchObject::idOf(std::string_view member) {
 Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args) {
   win::ScopedVariant result;
   invokeRaw(id, member, flags, args, result.ptr());
-  return fromVariant(result.get());
+  return fromVariant(result.get(), link_);
 }
 
 void DispatchObject::invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args,
                                VARIANT* result) {
+  if (link_) link_->check(member);
   // Arguments go in reverse order. Most calls have one or none: those take no allocation.
   constexpr std::size_t kLocal = 4;
   VARIANT local[kLocal];
@@ -67,10 +69,10 @@ Value DispatchObject::get(std::string_view member) {
   const VARIANT& read = result.get();
   if (V_VT(&read) != VT_DISPATCH || V_DISPATCH(&read) == nullptr) {
     returned_.erase(id);
-    return fromVariant(read);
+    return fromVariant(read, link_);
   }
   auto& last = returned_[id];
-  if (!last || last->dispatch() != V_DISPATCH(&read)) last = std::make_shared<DispatchObject>(V_DISPATCH(&read));
+  if (!last || last->dispatch() != V_DISPATCH(&read)) last = std::make_shared<DispatchObject>(V_DISPATCH(&read), link_);
   return Value{ObjectRef{last}};
 }
 

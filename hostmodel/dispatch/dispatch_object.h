@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "hostmodel/dispatch/container_link.h"
 #include "hostmodel/host.h"
 #include "win/com_ptr.h"
 
@@ -18,7 +19,10 @@ namespace tolvane::host::dispatch {
 
 class DispatchObject : public Object {
  public:
-  explicit DispatchObject(IDispatch* dispatch) : dispatch_(dispatch) {}
+  // `link`, when given, is the link to the control that reached the object through its container;
+  // every object reached through this one shares it.
+  explicit DispatchObject(IDispatch* dispatch, ContainerLinkRef link = {})
+      : dispatch_(dispatch), link_(std::move(link)) {}
 
   Value get(std::string_view member) override;
   void put(std::string_view member, const Value& value) override;
@@ -31,6 +35,7 @@ class DispatchObject : public Object {
   FormRef asForm() override;
 
   IDispatch* dispatch() const { return dispatch_.get(); }
+  const ContainerLinkRef& link() const { return link_; }
 
  private:
   DISPID idOf(std::string_view member);
@@ -39,6 +44,7 @@ class DispatchObject : public Object {
   void invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args, VARIANT* result);
 
   win::ComPtr<IDispatch> dispatch_;
+  ContainerLinkRef link_;
   // Member identifiers are fixed for an object's life, so each name is looked up once; found by
   // the name as given, without making a string of it.
   struct NameHash {

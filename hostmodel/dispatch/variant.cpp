@@ -16,7 +16,7 @@ namespace tolvane::host::dispatch {
 
 using win::ScopedVariant;
 
-Value fromVariant(const VARIANT& variant) {
+Value fromVariant(const VARIANT& variant, const ContainerLinkRef& link) {
   const VARIANT* v = &variant;
   ScopedVariant direct;
   if ((V_VT(v) & VT_BYREF) != 0) {
@@ -35,13 +35,13 @@ Value fromVariant(const VARIANT& variant) {
     case VT_BSTR: return Value{win::narrow(V_BSTR(v), SysStringLen(V_BSTR(v)))};
     case VT_DISPATCH: {
       if (V_DISPATCH(v) == nullptr) return Value{ObjectRef{}};
-      return Value{ObjectRef{std::make_shared<DispatchObject>(V_DISPATCH(v))}};
+      return Value{ObjectRef{std::make_shared<DispatchObject>(V_DISPATCH(v), link)}};
     }
     case VT_UNKNOWN: {
       if (V_UNKNOWN(v) == nullptr) return Value{ObjectRef{}};
       auto dispatch = win::ComPtr<IUnknown>(V_UNKNOWN(v)).query<IDispatch>(IID_IDispatch);
       if (!dispatch) throw HostError(Failure::TypeMismatch, "the object cannot be reached late-bound");
-      return Value{ObjectRef{std::make_shared<DispatchObject>(dispatch.get())}};
+      return Value{ObjectRef{std::make_shared<DispatchObject>(dispatch.get(), link)}};
     }
     case VT_I1:
     case VT_UI1:

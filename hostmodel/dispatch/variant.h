@@ -4,11 +4,13 @@
 
 #include <oaidl.h>
 
+#include "hostmodel/dispatch/container_link.h"
 #include "hostmodel/value.h"
 
 namespace tolvane::host::dispatch {
 
-Value fromVariant(const VARIANT& variant);
+// An object in the VARIANT shares `link` (see DispatchObject).
+Value fromVariant(const VARIANT& variant, const ContainerLinkRef& link = {});
 // `out` must be initialised; what it held is cleared first.
 void toVariant(const Value& value, VARIANT* out);
 

@@ -10,7 +10,8 @@
 
 #include "Brenmoor.h"
 #include "support.h"
-#include "win/com_object.h"
+#include "win/empty_property_bag.h"
+#include "win/untyped_dispatch.h"
 #include "win/memory_dc.h"
 #include "win/scoped_gdi_object.h"
 #include "win/scoped_selection.h"
@@ -21,16 +22,11 @@ namespace tolvane::test {
 namespace {
 
 // A late-bound object with at most one member, `Parent`, whose value is another plain object.
-class PlainObject final : public win::ComObject<IDispatch> {
+class PlainObject final : public win::UntypedDispatch<IDispatch> {
  public:
   explicit PlainObject(bool hasParent) : hasParent_(hasParent) {}
   int parentReads = 0;
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
     if (hasParent_ && lstrcmpiW(names[0], L"Parent") == 0) {
       ids[0] = 1;
@@ -161,21 +157,6 @@ class TestSite final : public IOleClientSite, public IOleControlSite, public IDi
   ComPtr<PlainObject> extended_;
 };
 
-class EmptyBag final : public IPropertyBag {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
-  STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return S_OK; }
-};
 
 // The control sited in `site` the way a container sites it: client site first, as its misc
 // status asks.
@@ -268,8 +249,7 @@ TEST_P(LoadingProperties, RunsThePropertyReadHandler) {
   ASSERT_TRUE(object);
   HRESULT hr = E_FAIL;
   if (c.propertyBag) {
-    EmptyBag bag;
-    hr = object.query<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr);
+    hr = object.query<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(win::EmptyPropertyBag::make().get(), nullptr);
   } else {
     ComPtr<IStream> stream;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
