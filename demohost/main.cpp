@@ -37,6 +37,7 @@ std::string exampleForm() {
 int interactive() {
   tolvane::app::Scenario scenario = tolvane::app::parseScenario(exampleForm(), "examples/host-form.json");
   tolvane::demohost::DemoPlayer player(scenario);
+  player.recorder().logging = false;  // nobody reads the writes
   // Load, then the first showing of the form; after that the user resizes it.
   for (std::size_t i = 0; i < player.stepCount() && i < 2; ++i) player.playStep(i);
   MSG message;
@@ -56,6 +57,8 @@ int play(const std::string& file, bool trace, bool state, bool paint, const std:
     return 2;
   }
   tolvane::demohost::DemoPlayer player(scenario);
+  // Writes are kept only to be printed: without --trace the host makes nothing for them.
+  player.recorder().logging = trace;
   int failures = 0;
   for (std::size_t i = 0; i < player.stepCount(); ++i) {
     player.playStep(i, trace ? &std::cout : nullptr, paint ? &std::cout : nullptr);
