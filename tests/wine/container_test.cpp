@@ -10,13 +10,14 @@
 
 #include "Brenmoor.h"
 #include "support.h"
+#include "win/client_site.h"
 #include "win/empty_property_bag.h"
-#include "win/untyped_dispatch.h"
 #include "win/memory_dc.h"
+#include "win/scoped_bstr.h"
 #include "win/scoped_gdi_object.h"
 #include "win/scoped_selection.h"
-#include "win/scoped_bstr.h"
 #include "win/screen.h"
+#include "win/untyped_dispatch.h"
 
 namespace tolvane::test {
 namespace {
@@ -51,7 +52,8 @@ class PlainObject final : public win::UntypedDispatch<IDispatch> {
 enum class Ambient { DesignTime, RunTime, None };
 
 // The client site of our container: ambient properties, an extended control, an in-place site.
-class TestSite final : public IOleClientSite, public IOleControlSite, public IDispatch, public IOleInPlaceSite {
+// It lives on the test's stack and keeps the reference it was made with, so no Release frees it.
+class TestSite final : public win::ClientSite, public IOleInPlaceSite {
  public:
   TestSite(Ambient ambient, bool extender) : ambient_(ambient) {
     if (extender) extended_ = ComPtr<PlainObject>::adopt(new PlainObject(true));
@@ -63,58 +65,23 @@ class TestSite final : public IOleClientSite, public IOleControlSite, public IDi
   RECT where{0, 0, 0, 0};
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-      *out = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleControlSite) {
-      *out = static_cast<IOleControlSite*>(this);
-    } else if (iid == IID_IDispatch && ambient_ != Ambient::None) {
-      *out = static_cast<IDispatch*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-      *out = static_cast<IOleInPlaceSite*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
+    // Without ambient properties the site is no IDispatch.
+    if (iid == IID_IDispatch && ambient_ == Ambient::None) return win::handOut(nullptr, out);
+    if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+      return win::handOut(static_cast<IOleInPlaceSite*>(this), out);
     }
-    AddRef();
-    return S_OK;
+    return ClientSite::QueryInterface(iid, out);
   }
-  // Lives on the test's stack.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP_(ULONG) AddRef() override { return ClientSite::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return ClientSite::Release(); }
 
-  // IOleClientSite
-  STDMETHODIMP SaveObject() override { return S_OK; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override {
-    *m = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetContainer(IOleContainer** c) override {
-    *c = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-  // IOleControlSite
-  STDMETHODIMP OnControlInfoChanged() override { return S_OK; }
-  STDMETHODIMP LockInPlaceActive(BOOL) override { return S_OK; }
   STDMETHODIMP GetExtendedControl(IDispatch** out) override {
     *out = nullptr;
     if (!extended_) return E_NOTIMPL;
     return win::ComPtr<IDispatch>(extended_.get()).copy_to(out);
   }
-  STDMETHODIMP TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
-  STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
-  STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
 
   // IDispatch: the ambient properties.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
     if (id != DISPID_AMBIENT_USERMODE || result == nullptr) return DISP_E_MEMBERNOTFOUND;
