@@ -342,7 +342,8 @@ class ControlsObject final : public Exposed {
 
 class FormObject final : public Exposed {
  public:
-  FormObject(std::shared_ptr<FormContext> shared, std::string name) : shared_(std::move(shared)), name_(std::move(name)) {}
+  FormObject(std::shared_ptr<FormContext> shared, std::string name, bool givesHwnd)
+      : shared_(std::move(shared)), name_(std::move(name)), givesHwnd_(givesHwnd) {}
 
   std::vector<std::shared_ptr<ControlObject>> controls;
   std::shared_ptr<ControlsObject> collection;
@@ -365,7 +366,7 @@ class FormObject final : public Exposed {
 
   bool has(std::string_view member) const override {
     return member == "Width" || member == "Height" || member == "ScaleWidth" || member == "ScaleHeight" ||
-           member == "WindowState" || member == "Controls" || member == "Name" || member == "hWnd" ||
+           member == "WindowState" || member == "Controls" || member == "Name" || (member == "hWnd" && givesHwnd_) ||
            find(member) != nullptr;
   }
 
@@ -384,7 +385,7 @@ class FormObject final : public Exposed {
     if (member == "Controls") return collectionDispatch.value();
     if (member == "Name") return Value{name_};
     // A window handle has 32 significant bits on every processor: the form's engine gives it as a Long.
-    if (member == "hWnd") return Value{static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(form))};
+    if (member == "hWnd" && givesHwnd_) return Value{static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(form))};
     if (ControlObject* control = find(member)) return control->self.value();
     throw HostError(Failure::MissingControl, name_ + " has no control " + std::string(member));
   }
@@ -454,6 +455,7 @@ class FormObject final : public Exposed {
   };
   std::shared_ptr<FormContext> shared_;
   std::string name_;
+  bool givesHwnd_;
   std::unordered_map<std::string, ControlObject*, NameHash, std::equal_to<>> byName_;
 };
 

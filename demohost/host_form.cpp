@@ -141,7 +141,7 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
   if (registerClass() == 0) throw HostError(Failure::Platform, "cannot register the form's window class");
   auto& o = *objects_;
   o.shared = std::make_shared<FormContext>(&recorder_, twipsPerPixel_);
-  o.form = std::make_shared<FormObject>(o.shared, name_);
+  o.form = std::make_shared<FormObject>(o.shared, name_, options.givesHwnd);
   o.dispatch = win::ComPtr<FormDispatch>::adopt(new FormDispatch(o.form, options.raisesFormEvents));
   o.form->raise = [this] { raiseResize(); };
   o.form->collection = std::make_shared<ControlsObject>(o.shared, o.form->controls);

@@ -26,6 +26,8 @@ struct FormOptions {
   bool raisesFormEvents = true;
   // The ambient UserMode the control is given: True at run time.
   bool userMode = true;
+  // False: the form has no hWnd member, as a form of an engine that does not give its window.
+  bool givesHwnd = true;
 };
 
 class HostForm {
