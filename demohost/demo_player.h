@@ -8,15 +8,17 @@
 #include <string>
 
 #include "app/scenario.h"
+#include "app/step_driver.h"
 #include "demohost/host_form.h"
 
 namespace tolvane::demohost {
 
-class DemoPlayer {
+class DemoPlayer final : private app::StepDriver {
  public:
   explicit DemoPlayer(const app::Scenario& scenario, FormOptions options = {});
 
-  void playStep(std::size_t i, std::ostream* trace = nullptr);
+  // Plays step i; its writes go to `trace` and its paint statistics (formatPaint) to `paint`.
+  void playStep(std::size_t i, std::ostream* trace = nullptr, std::ostream* paint = nullptr);
   std::size_t stepCount() const { return scenario_.steps.size(); }
   void printState(std::ostream& out) const;
 
@@ -24,7 +26,15 @@ class DemoPlayer {
   model::Recorder& recorder() { return recorder_; }
 
  private:
-  void apply(const app::Step& step);
+  void play(const app::LoadStep& step) override;
+  void play(const app::ResizeStep& step) override;
+  void play(const app::MinimizeStep& step) override;
+  void play(const app::RestoreStep& step) override;
+  void play(const app::MaximizeStep& step) override;
+  void play(const app::SetStep& step) override;
+  void play(const app::CallStep& step) override;
+  void play(const app::FailStep& step) override;
+  void play(const app::ScreenStep& step) override;
   void failed(const std::string& object, const std::string& what, const std::string& error);
 
   app::Scenario scenario_;
@@ -32,5 +42,9 @@ class DemoPlayer {
   std::unique_ptr<HostForm> form_;
   std::size_t printed_ = 0;
 };
+
+// One line of paint statistics:
+//   paint step=N relayout_ms=X moves=M intermediate_erases=E paints=P
+std::string formatPaint(std::size_t step, const StepPaint& paint);
 
 }  // namespace tolvane::demohost

@@ -1,6 +1,6 @@
 // tolvane-demohost: a real Win32 form laid out by Brenmoor's Tolvane control.
 //   tolvane-demohost.exe                      the example host form, to resize by hand
-//   tolvane-demohost.exe play FILE [--trace] [--state] [--screenshots DIR]
+//   tolvane-demohost.exe play FILE [--trace] [--state] [--screenshots DIR] [--paint-stats]
 //   tolvane-demohost.exe --help | --version
 #include <windows.h>
 #include <fcntl.h>
@@ -15,9 +15,9 @@
 
 #include "app/scenario.h"
 #include "demohost/demo_player.h"
-#include "demohost/png.h"
-#include "hostmodel/dispatch/dispatch_object.h"
+#include "demohost/screenshot.h"
 #include "tolvane_version.h"
+#include "win/text.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr int kExampleForm = 200;  // RCDATA: examples/host-form.json
 
 // Asked for (--help): on stdout, exit 0; after a wrong command line: on stderr, exit 2.
 int usage(std::ostream& out = std::cerr, int code = 2) {
-  out << "usage: tolvane-demohost [play FILE [--trace] [--state] [--screenshots DIR]] | --help | --version\n"
+  out << "usage: tolvane-demohost [play FILE [--trace] [--state] [--screenshots DIR] [--paint-stats]] | --help | --version\n"
          "Without arguments, opens the example host form to resize by hand.\n";
   return code;
 }
@@ -41,6 +41,7 @@ std::string exampleForm() {
 int interactive() {
   tolvane::app::Scenario scenario = tolvane::app::parseScenario(exampleForm(), "examples/host-form.json");
   tolvane::demohost::DemoPlayer player(scenario);
+  player.recorder().logging = false;  // nobody reads the writes
   // Load, then the first showing of the form; after that the user resizes it.
   for (std::size_t i = 0; i < player.stepCount() && i < 2; ++i) player.playStep(i);
   MSG message;
@@ -51,7 +52,7 @@ int interactive() {
   return 0;
 }
 
-int play(const std::string& file, bool trace, bool state, const std::wstring& screenshots) {
+int play(const std::string& file, bool trace, bool state, bool paint, const std::wstring& screenshots) {
   tolvane::app::Scenario scenario;
   try {
     scenario = tolvane::app::loadScenario(file);
@@ -60,9 +61,11 @@ int play(const std::string& file, bool trace, bool state, const std::wstring& sc
     return 2;
   }
   tolvane::demohost::DemoPlayer player(scenario);
+  // Writes are kept only to be printed: without --trace the host makes nothing for them.
+  player.recorder().logging = trace;
   int failures = 0;
   for (std::size_t i = 0; i < player.stepCount(); ++i) {
-    player.playStep(i, trace ? &std::cout : nullptr);
+    player.playStep(i, trace ? &std::cout : nullptr, paint ? &std::cout : nullptr);
     // A minimised window shows nothing to capture.
     if (screenshots.empty() || IsIconic(player.form().window())) continue;
     RedrawWindow(player.form().window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -70,7 +73,7 @@ int play(const std::string& file, bool trace, bool state, const std::wstring& sc
     Sleep(100);  // lets the X server show what was drawn before it is read back
     wchar_t name[32];
     wsprintfW(name, L"\\step-%02u.png", static_cast<unsigned>(i + 1));
-    if (!tolvane::demohost::writePng(tolvane::demohost::captureWindow(player.form().window()), screenshots + name)) {
+    if (!tolvane::demohost::writeScreenshot(player.form().window(), screenshots + name)) {
       std::cerr << "tolvane-demohost: cannot write the screenshot of step " << i + 1 << '\n';
       ++failures;
     }
@@ -91,7 +94,7 @@ int wmain() {
   int argc = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(tolvane::host::dispatch::narrow(wide[i], wcslen(wide[i])));
+  for (int i = 1; i < argc; ++i) args.push_back(tolvane::win::narrow(wide[i], wcslen(wide[i])));
   LocalFree(wide);
 
   int result = 0;
@@ -105,20 +108,23 @@ int wmain() {
     } else if (args[0] == "play" && args.size() >= 2) {
       bool trace = false;
       bool state = false;
+      bool paint = false;
       std::wstring screenshots;
       for (std::size_t i = 2; i < args.size() && result == 0; ++i) {
         if (args[i] == "--trace") {
           trace = true;
         } else if (args[i] == "--state") {
           state = true;
+        } else if (args[i] == "--paint-stats") {
+          paint = true;
         } else if (args[i] == "--screenshots" && i + 1 < args.size()) {
-          screenshots = tolvane::host::dispatch::widen(args[++i]);
+          screenshots = tolvane::win::widen(args[++i]);
           CreateDirectoryW(screenshots.c_str(), nullptr);
         } else {
           result = usage();
         }
       }
-      if (result == 0) result = play(args[1], trace, state, screenshots);
+      if (result == 0) result = play(args[1], trace, state, paint, screenshots);
     } else {
       result = usage();
     }

@@ -9,8 +9,11 @@
 // name with GetIDsOfNames and Invoke, values as VARIANTs. The objects behind the adapters are the
 // model's own, so the ratio of the two is the cost of the binding, not of a window system.
 //
-// Time is the process's CPU time (user and kernel) per pass: the machine is shared. Each case
-// alternates rounds of the two paths and keeps each path's fastest round. The program ends with
+// Time is the high-resolution wall clock (QueryPerformanceCounter) per pass. The process-time clock
+// cannot be used under Wine: it advances in steps of 10 ms, as coarse as a whole round of the small
+// cases. The machine is shared, so each case alternates rounds of at least one second of the two
+// paths and keeps each path's fastest round: the round least disturbed by other work. The program
+// ends with
 // one line per case:
 //   dispatch n=<controls> class=normal font=<on|off> per_control_ns=<x> model_per_control_ns=<x> ratio=<x>
 // and, before it, the calls the binding made per control in one pass and the cost of the calls.
@@ -34,6 +37,9 @@
 #include "bench/wine/model_dispatch.h"
 #include "control/tolvane.h"
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "win/untyped_dispatch.h"
+#include "win/com_ptr.h"
+#include "win/text.h"
 #include "hostmodel/model/model_form.h"
 
 namespace {
@@ -43,21 +49,12 @@ using tolvane::bench::CallCounts;
 using tolvane::bench::Exposer;
 using tolvane::host::ObjectRef;
 using tolvane::host::Value;
-using tolvane::host::dispatch::ComRef;
+using tolvane::win::ComPtr;
 using tolvane::host::dispatch::DispatchObject;
 using tolvane::model::ModelWorld;
 
 constexpr int kSizes[] = {16, 256, 1024, 4096};
 constexpr auto& kScreen = tolvane::bench::kClasses[0];  // normal
-
-double cpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
-  };
-  return seconds(kernel) + seconds(user);
-}
 
 double wallSeconds() {
   static const double frequency = [] {
@@ -75,7 +72,7 @@ double wallSeconds() {
 // properties from the container itself, not from the form.
 class DispatchSite final : public tolvane::host::Site {
  public:
-  DispatchSite(tolvane::model::ModelSite& container, ComRef<IDispatch> extender)
+  DispatchSite(tolvane::model::ModelSite& container, ComPtr<IDispatch> extender)
       : container_(container), extender_(std::move(extender)) {}
   Value ambient(std::string_view name) override { return container_.ambient(name); }
   ObjectRef extender() override { return std::make_shared<DispatchObject>(extender_.get()); }
@@ -83,7 +80,7 @@ class DispatchSite final : public tolvane::host::Site {
 
  private:
   tolvane::model::ModelSite& container_;
-  ComRef<IDispatch> extender_;
+  ComPtr<IDispatch> extender_;
 };
 
 // One form with its control, loaded, shown (the snapshot), dragged larger and refreshed once, so
@@ -137,15 +134,15 @@ int differences(const ModelWorld& a, const ModelWorld& b) {
   return count;
 }
 
-// The CPU seconds of one call of `pass`, over enough calls to fill `seconds` of wall time.
+// The seconds of one round of `passes` calls of `pass`; passesFor makes a round last `seconds`.
 struct Round {
   long passes;
-  double cpu;
+  double seconds;
 };
 Round timed(const std::function<void()>& pass, long passes) {
-  const double start = cpuSeconds();
+  const double start = wallSeconds();
   for (long i = 0; i < passes; ++i) pass();
-  return {passes, cpuSeconds() - start};
+  return {passes, wallSeconds() - start};
 }
 long passesFor(const std::function<void()>& pass, double seconds) {
   long passes = 1;
@@ -177,20 +174,8 @@ struct CallCosts {
   double callerStore;
 };
 
-class IdleDispatch final : public IDispatch {
+class IdleDispatch final : public tolvane::win::UntypedDispatch<IDispatch> {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
-    return *out != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID* ids) override {
     ids[0] = 1;
     return S_OK;
@@ -203,19 +188,19 @@ class IdleDispatch final : public IDispatch {
 
 CallCosts callCosts(Exposer& exposer, const ModelWorld& world, double seconds) {
   auto control = world.form->find("ctl100");
-  ComRef<IDispatch> late = exposer.expose(control);
+  ComPtr<IDispatch> late = exposer.expose(control);
   DispatchObject binding(late.get());
   const Value value{static_cast<float>(control->left())};
   auto lookup = [&] {
-    std::wstring name = tolvane::host::dispatch::widen("Left");
+    std::wstring name = tolvane::win::widen("Left");
     LPOLESTR names[] = {name.data()};
     DISPID id = DISPID_UNKNOWN;
     late->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   };
   auto invokeStore = [&] { binding.put("Left", value); };
   auto directStore = [&] { control->put("Left", value); };
-  IdleDispatch idle;
-  DispatchObject idleBinding(&idle);
+  const auto idle = ComPtr<IdleDispatch>::adopt(new IdleDispatch());
+  DispatchObject idleBinding(idle.get());
   auto callerStore = [&] { idleBinding.put("Left", value); };
   CallCosts costs{1e9, 1e9, 1e9, 1e9};
   constexpr long kCalls = 1000;
@@ -228,7 +213,7 @@ CallCosts callCosts(Exposer& exposer, const ModelWorld& world, double seconds) {
     const long passes = passesFor(batches[k], seconds);
     for (int round = 0; round < 3; ++round) {
       const Round r = timed(batches[k], passes);
-      *out[k] = std::min(*out[k], r.cpu / static_cast<double>(r.passes * kCalls));
+      *out[k] = std::min(*out[k], r.seconds / static_cast<double>(r.passes * kCalls));
     }
   }
   return costs;
@@ -237,8 +222,9 @@ CallCosts callCosts(Exposer& exposer, const ModelWorld& world, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Seconds of wall time per round; rounds per path and case.
-  double seconds = 0.25;
+  // Seconds of wall time per round (at least one: a shorter round is dominated by the scheduler's
+  // slices on a shared machine); rounds per path and case.
+  double seconds = 1.0;
   int rounds = 5;
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--seconds=", 10) == 0) seconds = std::atof(argv[i] + 10);
@@ -276,8 +262,8 @@ int main(int argc, char** argv) {
         for (int round = 0; round < rounds; ++round) {
           const Round m = timed(modelPass, modelPasses);
           const Round d = timed(latePass, latePasses);
-          result.modelPerPass = std::min(result.modelPerPass, m.cpu / static_cast<double>(m.passes));
-          result.dispatchPerPass = std::min(result.dispatchPerPass, d.cpu / static_cast<double>(d.passes));
+          result.modelPerPass = std::min(result.modelPerPass, m.seconds / static_cast<double>(m.passes));
+          result.dispatchPerPass = std::min(result.dispatchPerPass, d.seconds / static_cast<double>(d.passes));
         }
         if (differences(model->world, late->world) != 0) {
           std::fprintf(stderr, "n=%d font=%s: the two forms differ after the timed passes\n", n, font ? "on" : "off");

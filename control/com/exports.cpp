@@ -8,6 +8,7 @@
 #include "control/com/class_factory.h"
 #include "control/com/registration.h"
 #include "control/com/server_module.h"
+#include "win/error_boundary.h"
 
 // Every layout product is fixed in double precision: the x87 unit's extended precision would change
 // results, so the x86 build must compute in SSE2 (the toolchain file sets -msse2 -mfpmath=sse).
@@ -28,15 +29,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
 STDAPI DllCanUnloadNow() { return tolvane::com::canUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-  tolvane::com::SystemRegistry registry;
-  try {
+  return tolvane::win::resultOf([] {
+    tolvane::com::SystemRegistry registry;
     return tolvane::com::registerServer(tolvane::com::tolvaneRecord(), tolvane::com::ServerModule::path(), registry);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDAPI DllUnregisterServer() {
-  tolvane::com::SystemRegistry registry;
-  return tolvane::com::unregisterServer(tolvane::com::tolvaneRecord(), registry);
+  return tolvane::win::resultOf([] {
+    tolvane::com::SystemRegistry registry;
+    return tolvane::com::unregisterServer(tolvane::com::tolvaneRecord(), tolvane::com::ServerModule::path(), registry);
+  });
 }
