@@ -25,7 +25,7 @@ MACHINES = {"x86": 0x14C, "x64": 0x8664}
 SYSTEM_DLLS = {
     "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
     "oleaut32.dll", "psapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "uuid.dll", "version.dll",
-    "ws2_32.dll",
+    "windowscodecs.dll", "ws2_32.dll",
 }
 # The parts of an MSFT type library that depend on the processor or on the time it was made.
 SYSKIND_OFFSET = 0x14          # header: low nibble of the flags word (win32, win64)
