@@ -38,6 +38,13 @@ void ControlRecords::allocate(std::size_t count) {
   }
 }
 
+PassDepth::PassDepth(TolvaneState& state) : depth_(state.passDepth) {
+  if (depth_ >= kMaxPassDepth) {
+    throw host::HostError(host::Failure::Platform, "out of stack space", host::kOutOfStackSpace);
+  }
+  ++depth_;
+}
+
 bool userMode(TolvaneState& state) {
   return !host::convert::equalsFalse(state.site.ambient("UserMode"));
 }

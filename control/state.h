@@ -87,9 +87,26 @@ struct TolvaneState {
   float msOrigScaleHeight = 0;
   float msHeightRatio = 0;
   bool sfBusy = false;
+  int passDepth = 0;  // Rebuild and Refresh passes running, nested through host code
 
   // `ParentForm`, fetched afresh for every statement that uses it.
   host::FormRef parentForm() const { return ParentForm.form(); }
+};
+
+// Host code may call Rebuild or Refresh from inside a store of a pass, and so on. Nested passes are
+// allowed up to this depth; a call beyond it fails with the platform's "out of stack space" back to
+// the host code that made it, so that a host that recurses without end cannot overflow the stack.
+inline constexpr int kMaxPassDepth = 64;
+
+class PassDepth {
+ public:
+  explicit PassDepth(TolvaneState& state);
+  ~PassDepth() { --depth_; }
+  PassDepth(const PassDepth&) = delete;
+  PassDepth& operator=(const PassDepth&) = delete;
+
+ private:
+  int& depth_;
 };
 
 // Reads of the container's ambient properties and extender that more than one procedure makes.

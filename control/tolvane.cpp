@@ -16,9 +16,15 @@ using host::convert::toText;
 
 Tolvane::Tolvane(host::Site& site) : state_(site, *this) {}
 
-void Tolvane::Rebuild() { layout::Rebuild(state_); }
+void Tolvane::Rebuild() {
+  const PassDepth depth(state_);
+  layout::Rebuild(state_);
+}
 
-void Tolvane::Refresh() { layout::Refresh(state_); }
+void Tolvane::Refresh() {
+  const PassDepth depth(state_);
+  layout::Refresh(state_);
+}
 
 void Tolvane::UserControl_ReadProperties() {
   // At design time the control stays unattached.

@@ -26,7 +26,8 @@ class Tolvane final : public host::FormEvents {
   void mfRebuild(bool value) { state_.mfRebuild = value; }
 
   // The public methods. Rebuild never fails; Refresh fails only in its entry steps, with the host's
-  // error (HostError).
+  // error (HostError). Either fails with "out of stack space" when host code nests them deeper than
+  // kMaxPassDepth.
   void Rebuild();
   void Refresh();
 

@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+#include <vector>
+
 #include "tests/rig.h"
 
 namespace {
@@ -106,6 +112,50 @@ TEST(Control, ItsOwnSizeSnapsBackToThePictureWhateverTheContainerTries) {
     EXPECT_EQ(rig.writesTo("Tolvane1", "Width"), (std::vector<std::string>{"480 f32", "480 f32"}));
     EXPECT_EQ(rig.writesTo("Tolvane1", "Height"), (std::vector<std::string>{"450 f32", "450 f32"}));
     EXPECT_EQ(rig.form().subscriberCount(), 0u);  // resizing never attaches
+  }
+}
+
+// Host code that calls Refresh from a store of the pass its own Refresh started, again and again. A
+// careless host stops only when something fails; this one gives up after 200 calls of its own.
+TEST(Control, NestedPassesStopAtAFixedDepthWithOutOfStackSpaceAndTheOuterPassesComplete) {
+  struct Case { const char* start; std::function<void(Rig&)> begin; };
+  const Case cases[] = {
+      {"the form's resize", [](Rig& rig) { rig.form().resize(18240, 12810); }},
+      {"a Refresh from host code", [](Rig& rig) {
+         rig.form().setSizeDirect(18240, 12810);
+         rig.control().Refresh();
+       }},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.load();
+    rig.show();
+    int calls = 0;
+    std::vector<std::int32_t> codes;
+    rig.ctl("lblStatus").onStore = [&](std::string_view member) {
+      if (member != "Left" || ++calls > 200) return;
+      try {
+        rig.control().Refresh();
+      } catch (const host::HostError& e) {
+        codes.push_back(e.code());
+        throw;
+      }
+    };
+    rig.mark();
+    c.begin(rig);
+    EXPECT_EQ(calls, kMaxPassDepth) << c.start;
+    ASSERT_EQ(codes.size(), 1u) << c.start;
+    EXPECT_EQ(codes[0] & 0xFFFF, 28) << c.start;  // run-time error 28
+    const auto writes = rig.writes();
+    EXPECT_EQ(std::count(writes.begin(), writes.end(), "# failed: lblStatus.Left: out of stack space"), 1) << c.start;
+    // Every pass, the innermost first, went on to the controls after the one whose store nested.
+    EXPECT_EQ(rig.writesTo("lblStatus", "Height").size(), static_cast<std::size_t>(kMaxPassDepth)) << c.start;
+    EXPECT_EQ(rig.control().state().passDepth, 0) << c.start;
+
+    calls = 1000;  // the host stops nesting: a plain pass runs again
+    rig.mark();
+    EXPECT_NO_THROW(rig.control().Refresh()) << c.start;
+    EXPECT_EQ(rig.writesTo("lblStatus", "Height").size(), 1u) << c.start;
   }
 }
 
