@@ -110,7 +110,8 @@ void Player::playStep(std::size_t i, std::ostream* trace) {
 }
 
 void Player::playAll(std::ostream* trace) {
-  for (std::size_t i = 0; i < stepCount(); ++i) playStep(i, trace);
+  // A trace that can no longer be written ends the play: the caller reports the stream's failure.
+  for (std::size_t i = 0; i < stepCount() && (trace == nullptr || *trace); ++i) playStep(i, trace);
 }
 
 void Player::printState(std::ostream& out) const {

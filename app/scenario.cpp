@@ -1,11 +1,11 @@
 #include "app/scenario.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <initializer_list>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
 
@@ -361,9 +361,13 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
 Scenario loadScenario(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw scenarioError(path + ": cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return parseScenario(text.str(), path);
+  // Read by hand rather than through a stream's << of the buffer: that one swallows a failed
+  // allocation and hands on a truncated text, which would then read as malformed JSON.
+  std::string text;
+  std::array<char, 1 << 16> buffer;
+  while (in.read(buffer.data(), buffer.size()) || in.gcount() > 0) text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) throw scenarioError(path + ": cannot be read");
+  return parseScenario(text, path);
 }
 
 }  // namespace tolvane::app
