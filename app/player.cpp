@@ -100,18 +100,20 @@ void Player::apply(const Step& step) {
 
 void Player::playStep(std::size_t i, std::ostream* trace) {
   const Step& step = scenario_.steps.at(i);
+  world_.recorder.writes.clear();
   apply(step);
   if (trace != nullptr) {
     *trace << "# step " << i + 1 << ": " << describe(step) << '\n';
-    const auto& writes = world_.recorder.writes;
-    for (; printed_ < writes.size(); ++printed_) *trace << model::formatWrite(writes[printed_]) << '\n';
+    for (const auto& write : world_.recorder.writes) *trace << model::formatWrite(write) << '\n';
   }
-  printed_ = world_.recorder.writes.size();
 }
 
 void Player::playAll(std::ostream* trace) {
+  const bool logging = world_.recorder.logging;
+  world_.recorder.logging = logging && trace != nullptr;
   // A trace that can no longer be written ends the play: the caller reports the stream's failure.
   for (std::size_t i = 0; i < stepCount() && (trace == nullptr || *trace); ++i) playStep(i, trace);
+  world_.recorder.logging = logging;
 }
 
 void Player::printState(std::ostream& out) const {

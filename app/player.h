@@ -19,8 +19,10 @@ class Player {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // Plays step i (from 0). With `trace`, prints `# step N: ...` and then every write it caused.
+  // Plays step i (from 0). The model's write log then holds the writes of this step only, so a long
+  // play keeps no more than one step's. With `trace`, prints `# step N: ...` and then those writes.
   void playStep(std::size_t i, std::ostream* trace = nullptr);
+  // Plays every step. Without `trace` nothing reads the writes, and none are logged.
   void playAll(std::ostream* trace = nullptr);
 
   std::size_t stepCount() const { return scenario_.steps.size(); }
@@ -47,7 +49,6 @@ class Player {
   Scenario scenario_;
   model::ModelWorld world_;
   std::vector<Placed> placed_;
-  std::size_t printed_ = 0;
 };
 
 }  // namespace tolvane::app

@@ -142,6 +142,36 @@ TEST(Scenario, TextValuesInTheTracePrintOnOneLine) {
   EXPECT_EQ(trace.str(), "# step 1: set Text1.Text = \"a\\n# step 9: \\\"b\\\"\\u2028\"\n");
 }
 
+// A long play must not keep every write it ever made: the log holds one step's writes while the
+// trace or a caller reads them, and nothing at all when nobody does.
+TEST(Player, KeepsTheWritesOfOneStepAtATime) {
+  std::string text = std::string(R"({"form": {"controls": [{"name": "Tolvane1", "kind": "Tolvane"},)") +
+                     R"({"name": "txtRebuild", "text": "True"}, {"name": "a", "width": 100}, {"name": "b", "width": 200}]},)" +
+                     R"("steps": [{"load": {}})";
+  for (int i = 0; i < 40; ++i) text += R"(, {"resize": {"width": )" + std::to_string(9000 + i * 10) + R"(, "height": 7200}})";
+  const app::Scenario scenario = app::parseScenario(text + "]}", "long.json");
+
+  app::Player stepwise(scenario);
+  std::ostringstream trace;
+  std::size_t printed = 0;
+  for (std::size_t i = 0; i < stepwise.stepCount(); ++i) {
+    stepwise.playStep(i, &trace);
+    const auto& writes = stepwise.world().recorder.writes;
+    // From the third step on, each resize stores the geometry of the four records, and no more.
+    if (i >= 2) {
+      EXPECT_EQ(writes.size(), 16u) << "after step " << i + 1;
+    }
+    printed += 1 + writes.size();
+  }
+  const std::string lines = trace.str();
+  EXPECT_EQ(static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')), printed);
+
+  app::Player quiet(scenario);
+  quiet.playAll();
+  EXPECT_TRUE(quiet.world().recorder.writes.empty());
+  EXPECT_EQ(quiet.world().form->find("b")->width(), stepwise.world().form->find("b")->width());
+}
+
 TEST(Scenario, StepHeadersShowNumbersExactly) {
   EXPECT_EQ(app::describe(app::ResizeStep{12000.25, 9000}), "resize 12000.25 x 9000");
   EXPECT_EQ(app::describe(app::ScreenStep{{9607.5, 15}}), "screen 9607.5 twips at 15 twips per pixel");
