@@ -12,8 +12,10 @@ Player::Player(const Scenario& scenario) : scenario_(scenario), world_(scenario.
     Placed placed{control->name(),
                   std::make_unique<model::ModelSite>(world_.recorder, control, world_.screen, scenario_.userMode),
                   nullptr};
-    placed.control = std::make_unique<Tolvane>(*placed.site);
-    control->onResize = [tolvane = placed.control.get()] { tolvane->UserControl_Resize(); };
+    placed.control = std::make_shared<Tolvane>(*placed.site);
+    control->onResize = [tolvane = std::weak_ptr<Tolvane>(placed.control)] {
+      if (const auto alive = tolvane.lock()) alive->UserControl_Resize();
+    };
     placed_.push_back(std::move(placed));
   }
 }
@@ -30,6 +32,10 @@ Tolvane* Player::control(const std::string& name) {
   return found != nullptr ? found->control.get() : nullptr;
 }
 
+void Player::release(const std::string& name) {
+  if (Placed* found = placed(name)) found->control.reset();
+}
+
 model::ModelSite* Player::site(const std::string& name) {
   Placed* found = placed(name);
   return found != nullptr ? found->site.get() : nullptr;
@@ -44,6 +50,7 @@ void Player::apply(const Step& step) {
   if (std::holds_alternative<LoadStep>(step)) {
     // The host loads the control (ReadProperties attaches it), then raises the form's Load.
     for (auto& placed : placed_) {
+      if (placed.control == nullptr) continue;
       placed.site->setUserMode(scenario_.userMode);
       try {
         placed.control->UserControl_ReadProperties();
@@ -73,8 +80,10 @@ void Player::apply(const Step& step) {
       try {
         if (set->object == form.name()) {
           form.setDirect(set->member, set->value);
+        } else if (const auto control = form.find(set->object)) {
+          control->setDirect(set->member, set->value);
         } else {
-          form.find(set->object)->setDirect(set->member, set->value);
+          throw host::HostError(host::Failure::MissingControl, form.name() + " has no control " + set->object);
         }
       } catch (const host::HostError& e) {
         failed(set->object, "set " + set->member, e);
@@ -83,6 +92,7 @@ void Player::apply(const Step& step) {
   } else if (const auto* call = std::get_if<CallStep>(&step)) {
     Tolvane* tolvane = control(call->object);
     try {
+      if (tolvane == nullptr) throw host::HostError(host::Failure::NoValue, "object variable not set");
       if (call->method == "Rebuild") {
         tolvane->Rebuild();
       } else {

@@ -29,8 +29,13 @@ class Player {
   const Scenario& scenario() const { return scenario_; }
   model::ModelWorld& world() { return world_; }
   const model::ModelWorld& world() const { return world_; }
+  // The control named `name`, or nullptr when there is none or the host has released it.
   Tolvane* control(const std::string& name);
   model::ModelSite* site(const std::string& name);
+
+  // The host drops its reference to the control (its site stays). A call of the control's that is
+  // running keeps it until it returns; steps that name it afterwards fail as on a released object.
+  void release(const std::string& name);
 
   // The final table: `name left top width height font visible`, one row per control.
   void printState(std::ostream& out) const;
@@ -39,7 +44,7 @@ class Player {
   struct Placed {
     std::string name;
     std::unique_ptr<model::ModelSite> site;
-    std::unique_ptr<Tolvane> control;
+    std::shared_ptr<Tolvane> control;
   };
 
   Placed* placed(const std::string& name);

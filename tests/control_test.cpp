@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -156,6 +157,40 @@ TEST(Control, NestedPassesStopAtAFixedDepthWithOutOfStackSpaceAndTheOuterPassesC
     rig.mark();
     EXPECT_NO_THROW(rig.control().Refresh()) << c.start;
     EXPECT_EQ(rig.writesTo("lblStatus", "Height").size(), 1u) << c.start;
+  }
+}
+
+// Host code in a store's change handler drops the host's last reference to the control, or takes a
+// control off the form: the pass under way completes on a control that is still alive, and writes
+// to the control that left the form fail there.
+TEST(Control, AHostThatReleasesTheControlOrRemovesAControlDuringAPass) {
+  struct Case { const char* what; std::function<void(Rig&)> hook; bool released; };
+  const Case cases[] = {
+      {"releases the control", [](Rig& rig) { rig.player().release("Tolvane1"); }, true},
+      {"removes lblStatus", [](Rig& rig) { rig.form().remove("lblStatus"); }, false},
+  };
+  for (const Case& c : cases) {
+    Rig rig;
+    rig.load();
+    rig.show();
+    std::shared_ptr<model::ModelControl> status = rig.form().find("lblStatus");
+    rig.ctl("txtRebuild").onStore = [&](std::string_view member) {
+      if (member == "Left") c.hook(rig);
+    };
+    rig.mark();
+    rig.form().resize(18120, 12405);
+    // The records after txtRebuild's were still applied; lblStatus's only while it was on the form.
+    const std::string expected = c.released ? "2000 f32" : "2000 f32 ! lblStatus is no longer on the form";
+    EXPECT_EQ(rig.writesTo("lblStatus", "Left"), std::vector<std::string>{expected}) << c.what;
+    EXPECT_FALSE(rig.writesTo("cmdAddTV", "Top").empty()) << c.what;  // the host rules ran after the records
+    EXPECT_EQ(rig.player().control("Tolvane1") == nullptr, c.released) << c.what;
+    EXPECT_EQ(rig.form().subscriberCount(), c.released ? 0u : 1u) << c.what;  // a released control is gone
+
+    rig.ctl("txtRebuild").onStore = nullptr;
+    rig.mark();
+    rig.form().resize(9120, 6405);
+    EXPECT_EQ(rig.writes().empty(), c.released) << c.what;
+    EXPECT_EQ(status->left(), c.released ? 2000 : 1000) << c.what;
   }
 }
 

@@ -138,12 +138,18 @@ ModelControl::ModelControl(Recorder& recorder, const ControlSpec& desc, std::wea
   if (has(Member::Font)) font_ = std::make_shared<ModelFont>(recorder_, name_ + ".Font", desc.fontSize);
 }
 
+void ModelControl::requireOnForm() const {
+  if (detached_) throw HostError(Failure::MissingControl, name_ + " is no longer on the form");
+}
+
 void ModelControl::require(std::string_view member, Member which, Op op) const {
+  requireOnForm();
   if (!has(which)) missingMember(name_, member);
   recorder_.check(name_, member, op);
 }
 
 Value ModelControl::get(std::string_view member) {
+  requireOnForm();
   const auto which = memberNamed(member);
   if (!which || *which == Member::Move) missingMember(name_, member);
   require(member, *which, Op::Get);
@@ -185,6 +191,7 @@ void ModelControl::put(std::string_view member, const Value& value) {
   const double width = geometry_[2];
   const double height = geometry_[3];
   recorded(recorder_, Write::Kind::Store, name_, member, {&value, 1}, [&] {
+    requireOnForm();
     const auto which = memberNamed(member);
     if (!which) missingMember(name_, member);
     require(member, *which, Op::Set);
@@ -198,6 +205,7 @@ void ModelControl::call(std::string_view method, std::span<const Value> args) {
   const double width = geometry_[2];
   const double height = geometry_[3];
   recorded(recorder_, Write::Kind::Call, name_, method, args, [&] {
+    requireOnForm();
     if (method != "Move") missingMember(name_, method);
     require(method, Member::Move, Op::Call);
     if (args.empty() || args.size() > 4) throw HostError(Failure::ValueRefused, "Move takes 1 to 4 arguments");
@@ -391,6 +399,16 @@ void ModelForm::setDirect(std::string_view member, const Value& value) {
 void ModelForm::setSizeDirect(double width, double height) {
   width_ = width;
   height_ = height;
+}
+
+bool ModelForm::remove(std::string_view name) {
+  const auto it = byName_.find(name);
+  if (it == byName_.end()) return false;
+  controls_[it->second]->detach();
+  controls_.erase(controls_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  byName_.clear();
+  for (std::size_t i = 0; i < controls_.size(); ++i) byName_.emplace(controls_[i]->name(), i);
+  return true;
 }
 
 void ModelForm::resize(double width, double height) {

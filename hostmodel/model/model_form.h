@@ -130,6 +130,10 @@ class ModelControl final : public host::Object {
   // The host's own changes, which the control does not make (no write is recorded, no event raised).
   void setDirect(std::string_view member, const host::Value& value);
 
+  // Taken off its form (ModelForm::remove): from then on every member fails, as on a control
+  // whose window is gone, though the control may still hold the object.
+  void detach() { detached_ = true; }
+
   // For the control's extender: the control's own Resize, raised when its Width or Height changes.
   std::function<void()> onResize;
 
@@ -139,6 +143,7 @@ class ModelControl final : public host::Object {
   std::function<void(std::string_view member)> onStore;
 
  private:
+  void requireOnForm() const;
   void require(std::string_view member, Member which, Op op) const;
   void store(Member which, const host::Value& value);
   void raiseOwnResize();
@@ -152,6 +157,7 @@ class ModelControl final : public host::Object {
   bool visible_ = true;
   bool fontBold_ = false;
   MemberSet has_;
+  bool detached_ = false;
   std::string text_;
   std::shared_ptr<ModelFont> font_;
 };
@@ -193,6 +199,8 @@ class ModelForm final : public host::Form, public std::enable_shared_from_this<M
   // The host's own changes (no write recorded): a changed size or state raises Resize.
   void setDirect(std::string_view member, const host::Value& value);
   void setSizeDirect(double width, double height);
+  // The host removes a control from the form (`Controls.Remove`); false when it has none of that name.
+  bool remove(std::string_view name);
 
   // What a host does when the user drags, minimises or restores: new values, then one event.
   void resize(double width, double height);
