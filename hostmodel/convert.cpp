@@ -68,7 +68,7 @@ double toNumber(const Value& value) {
 
 Value asRead(Value value) {
   if (const auto* f = std::get_if<float>(&value)) finite(*f);
-  if (const auto* d = std::get_if<double>(&value)) finite(*d);
+  if (const auto* d = std::get_if<double>(&value)) withinSingle(*d);
   return value;
 }
 
@@ -91,6 +91,11 @@ float toSingle(double x) {
   const float narrowed = static_cast<float>(x);
   if (!std::isfinite(narrowed)) overflow(x);
   return narrowed;
+}
+
+double withinSingle(double x) {
+  toSingle(x);
+  return x;
 }
 
 std::int16_t toI16(double x) { return toInteger<std::int16_t>(x, -32768.0, 32767.0); }
