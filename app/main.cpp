@@ -1,6 +1,7 @@
 // tolvane: plays scenario files on the model form.
 //   tolvane play FILE [--trace] [--state] [--svg DIR]
 //   tolvane gallery DIR [--examples DIR]
+//   tolvane check FILE [--json]
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/check.h"
 #include "app/gallery.h"
 #include "app/player.h"
 #include "app/scenario.h"
@@ -85,6 +87,18 @@ int outputChecked(int code) {
   return 1;
 }
 
+// Exit 0 when layout will run on the form, 1 when it will not, 2 when the file cannot be read.
+int check(const std::string& file, bool asJson) {
+  try {
+    const auto report = tolvane::app::checkScenario(tolvane::app::loadForCheck(file), file);
+    std::cout << (asJson ? tolvane::app::checkJson(report) : tolvane::app::formatCheck(report));
+    return report.layoutRuns ? 0 : 1;
+  } catch (const tolvane::app::ScenarioError& e) {
+    std::cerr << "tolvane: " << e.what() << '\n';
+    return 2;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) try {
@@ -112,7 +126,15 @@ int main(int argc, char** argv) try {
   galleryCommand->add_option("DIR", galleryDir, "Where to write index.html and the pictures")->required();
   galleryCommand->add_option("--examples", examplesDir, "The folder of example scenarios")->capture_default_str();
 
+  std::string checkFile;
+  bool asJson = false;
+  auto* checkCommand = app.add_subcommand("check", "Say what the control will do with a form, before anything runs");
+  checkCommand->add_option("FILE", checkFile, "A scenario, or a form description without steps (JSON)")->required();
+  checkCommand->add_flag("--json", asJson, "One JSON object for tools");
+
   CLI11_PARSE(app, argc, argv);
+
+  if (*checkCommand) return outputChecked(check(checkFile, asJson));
 
   if (*galleryCommand) return outputChecked(gallery(galleryDir, examplesDir));
   if (playCommand->count("--svg") != 0 && svgDir.empty()) {
