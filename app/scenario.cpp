@@ -358,7 +358,7 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
   }
 }
 
-Scenario loadScenario(const std::string& path) {
+std::string readScenarioText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw scenarioError(path + ": cannot be read");
   // Read by hand rather than through a stream's << of the buffer: that one swallows a failed
@@ -367,7 +367,9 @@ Scenario loadScenario(const std::string& path) {
   std::array<char, 1 << 16> buffer;
   while (in.read(buffer.data(), buffer.size()) || in.gcount() > 0) text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
   if (in.bad()) throw scenarioError(path + ": cannot be read");
-  return parseScenario(text, path);
+  return text;
 }
+
+Scenario loadScenario(const std::string& path) { return parseScenario(readScenarioText(path), path); }
 
 }  // namespace tolvane::app
