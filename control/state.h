@@ -87,15 +87,16 @@ struct TolvaneState {
   float msOrigScaleHeight = 0;
   float msHeightRatio = 0;
   bool sfBusy = false;
-  int passDepth = 0;  // Rebuild and Refresh passes running, nested through host code
+  int passDepth = 0;  // Rebuild, Refresh and own-Resize calls running, nested through host code
 
   // `ParentForm`, fetched afresh for every statement that uses it.
   host::FormRef parentForm() const { return ParentForm.form(); }
 };
 
-// Host code may call Rebuild or Refresh from inside a store of a pass, and so on. Nested passes are
-// allowed up to this depth; a call beyond it fails with the platform's "out of stack space" back to
-// the host code that made it, so that a host that recurses without end cannot overflow the stack.
+// Host code may call Rebuild or Refresh from inside a store of a pass, and so on (or raise the
+// control's own Resize from inside its size store). Nested calls are allowed up to this depth; a call
+// beyond it fails with the platform's "out of stack space" back to the host code that made it, so
+// that a host that recurses without end cannot overflow the stack.
 inline constexpr int kMaxPassDepth = 64;
 
 class PassDepth {

@@ -39,6 +39,7 @@ void Tolvane::UserControl_Resize() {
   // Whatever size the container tries, the control keeps the picture box's. Setting the size raises
   // this handler again, which then changes nothing.
   const auto self = weak_from_this().lock();
+  const PassDepth depth(state_);  // a host that raises this again from every size store is bounded too
   image1_.Move(0, 0);
   state_.site.extender()->put("Width", host::Value{image1_.Width});
   state_.site.extender()->put("Height", host::Value{image1_.Height});

@@ -194,4 +194,20 @@ TEST(Control, AHostThatReleasesTheControlOrRemovesAControlDuringAPass) {
   }
 }
 
+// A host that raises the control's own Resize from inside every store of its size, changed or not
+// (a NaN it holds compares unequal to itself): the nesting ends at the depth bound as well.
+TEST(Control, AHostThatRaisesItsOwnResizeFromEveryStoreIsBounded) {
+  Rig rig;
+  int raised = 0;
+  rig.ctl("Tolvane1").onStore = [&](std::string_view member) {
+    if (member == "Width" && ++raised < 1000) rig.control().UserControl_Resize();
+  };
+  rig.mark();
+  EXPECT_NO_THROW(rig.control().UserControl_Resize());  // the failure went back to the store's handler
+  EXPECT_EQ(raised, kMaxPassDepth);
+  const auto writes = rig.writes();
+  EXPECT_EQ(std::count(writes.begin(), writes.end(), "# failed: Tolvane1.Width: out of stack space"), 1);
+  EXPECT_EQ(rig.control().state().passDepth, 0);
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <limits>
 
 #include "hostmodel/convert.h"
 #include "hostmodel/model/trace.h"
@@ -123,6 +124,21 @@ TEST(ModelForm, HoldsTensOfThousandsOfControls) {
   EXPECT_EQ(std::get<double>(host::convert::toObject(controls->item(Value{std::int32_t{39999}}))->get("Left")), 39999);
   EXPECT_EQ(world.form->find("c12345")->left(), 12345);
   EXPECT_THROW(controls->item(Value{std::int32_t{40000}}), host::HostError);
+}
+
+// A size event follows a store only when the size changed; a NaN the host holds does not change by
+// being kept.
+TEST(ModelForm, ASizeThatStaysNaNRaisesNoResize) {
+  auto form = hostForm();
+  described(form, "Tolvane1").height = std::numeric_limits<double>::quiet_NaN();
+  model::ModelWorld world(form, normalScreen());
+  auto extender = world.form->find("Tolvane1");
+  int resizes = 0;
+  extender->onResize = [&] { ++resizes; };
+  extender->put("Left", Value{10.0});
+  EXPECT_EQ(resizes, 0);
+  extender->put("Width", Value{500.0});
+  EXPECT_EQ(resizes, 1);
 }
 
 }  // namespace

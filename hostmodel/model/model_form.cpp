@@ -1,6 +1,7 @@
 #include "hostmodel/model/model_form.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "hostmodel/convert.h"
@@ -27,6 +28,10 @@ constexpr std::string_view kMemberNames[] = {"Left", "Top",      "Width", "Heigh
                                              "Visible", "Move", "FontBold", "Text", "Parent"};
 
 std::size_t bit(Member member) { return static_cast<std::size_t>(member); }
+
+// A size changed, as a host sees it: a NaN it holds and keeps is no change (NaN != NaN would raise
+// the size event on every store).
+bool changed(double before, double after) { return before != after && !(std::isnan(before) && std::isnan(after)); }
 
 }  // namespace
 
@@ -197,7 +202,7 @@ void ModelControl::put(std::string_view member, const Value& value) {
     require(member, *which, Op::Set);
     store(*which, value);
   });
-  if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  if (changed(width, geometry_[2]) || changed(height, geometry_[3])) raiseOwnResize();
   raiseStored(member);
 }
 
@@ -213,7 +218,7 @@ void ModelControl::call(std::string_view method, std::span<const Value> args) {
     for (std::size_t i = 0; i < args.size(); ++i) values[i] = toNumber(args[i]);  // all or nothing
     std::copy(values, values + args.size(), geometry_);
   });
-  if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  if (changed(width, geometry_[2]) || changed(height, geometry_[3])) raiseOwnResize();
   raiseStored(method);
 }
 
@@ -245,7 +250,7 @@ void ModelControl::setDirect(std::string_view member, const Value& value) {
   const double width = geometry_[2];
   const double height = geometry_[3];
   store(*which, value);
-  if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  if (changed(width, geometry_[2]) || changed(height, geometry_[3])) raiseOwnResize();
 }
 
 // ---- ModelScreen ----
@@ -363,7 +368,7 @@ void ModelForm::put(std::string_view member, const Value& value) {
       windowState_ = host::convert::toI16(toNumber(value));
     }
   });
-  if (width_ != width || height_ != height) raiseResize();
+  if (changed(width, width_) || changed(height, height_)) raiseResize();
 }
 
 void ModelForm::call(std::string_view method, std::span<const Value> args) {
@@ -393,7 +398,7 @@ void ModelForm::setDirect(std::string_view member, const Value& value) {
   } else {
     missingMember(name_, member);
   }
-  if (width_ != width || height_ != height || windowState_ != state) raiseResize();
+  if (changed(width, width_) || changed(height, height_) || windowState_ != state) raiseResize();
 }
 
 void ModelForm::setSizeDirect(double width, double height) {
