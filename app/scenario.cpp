@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <initializer_list>
@@ -73,12 +74,18 @@ class Fields {
     return value.get<std::string>();
   }
 
-  // A name of the form, a control or a member. Names are printed in the trace and the state table,
-  // one line per write or control, so a name that could break a line is refused here rather than
-  // escaped there: on a real form a control's name is an identifier and holds no such character.
+  // A name of the form, a control or a member. Names begin trace lines and state rows, so a name that
+  // could break a line, pass for a `#` line, split a row at a space or end at a dot is refused here
+  // rather than escaped there: on a real form a name is an identifier, letters, digits and `_`.
   std::string name(const char* key) const {
     std::string value = text(key);
-    if (model::escapedText(value) != value) fail(at(key), "a name cannot hold a line break or a control character");
+    const bool identifier = std::all_of(value.begin(), value.end(), [](char c) {
+      const auto byte = static_cast<unsigned char>(c);
+      return std::isalnum(byte) != 0 || c == '_' || byte >= 0x80;  // letters beyond ASCII too
+    });
+    if (!identifier || model::escapedText(value) != value) {
+      fail(at(key), "a name holds only letters, digits and _");
+    }
     return value;
   }
 
