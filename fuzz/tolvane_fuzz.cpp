@@ -29,10 +29,12 @@
 #include <vector>
 
 #include "app/player.h"
+#include "control/state.h"
 #include "hostmodel/model/trace.h"
 
 namespace {
 
+using tolvane::kMaxPassDepth;
 using tolvane::app::Player;
 using tolvane::app::Scenario;
 using tolvane::host::Value;
@@ -337,9 +339,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto& world = player.world();
 
   // Host code in the stores: it calls Rebuild or Refresh, nested in one another as deep as the
-  // budget of a step allows (past the control's depth bound), releases a control or removes one
-  // from the form. `removedAt` keeps where in the step's log each removal happened.
-  int budget = 0;
+  // budget of the input allows (past the control's depth bound), releases a control or removes one
+  // from the form. `removedAt` keeps where in the step's log each removal happened. The budget is
+  // for the whole input, so that an input stays well inside the time limit of a unit.
+  int budget = kMaxPassDepth + 136;
   std::map<std::string, std::size_t, std::less<>> removedAt;
   for (const auto& hook : hooks) {
     auto control = world.form->find(hook.control);
@@ -380,7 +383,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string formName = form.name;
   for (std::size_t i = 0; i < player.stepCount(); ++i) {
-    budget = 80;
     removedAt.clear();
     player.playStep(i);
     const auto& writes = world.recorder.writes;
