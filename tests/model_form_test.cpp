@@ -75,6 +75,23 @@ TEST(ModelForm, MissingControlsMembersAndInjectedFailuresFailWithoutChangingAnyt
   EXPECT_FALSE(world.recorder.writes[1].error.empty());
 }
 
+TEST(ModelForm, EveryMemberIsKnownByItsExactNameOnly) {
+  const std::vector<std::pair<std::string_view, std::optional<model::Member>>> cases = {
+      {"Left", model::Member::Left},       {"Top", model::Member::Top},
+      {"Width", model::Member::Width},     {"Height", model::Member::Height},
+      {"Font", model::Member::Font},       {"Name", model::Member::Name},
+      {"Visible", model::Member::Visible}, {"Move", model::Member::Move},
+      {"FontBold", model::Member::FontBold}, {"Text", model::Member::Text},
+      {"Parent", model::Member::Parent},
+      // Same length and first letter as a member, or a member's name in another case.
+      {"Tip", std::nullopt},   {"Lift", std::nullopt},  {"Fond", std::nullopt}, {"Nome", std::nullopt},
+      {"Mode", std::nullopt},  {"Tent", std::nullopt},  {"Wider", std::nullopt}, {"Hidden", std::nullopt},
+      {"Parens", std::nullopt}, {"Visuals", std::nullopt}, {"FontSize", std::nullopt}, {"left", std::nullopt},
+      {"Kind", std::nullopt},  {"", std::nullopt},      {"ScaleWidth", std::nullopt},
+  };
+  for (const auto& [name, member] : cases) EXPECT_EQ(model::memberNamed(name), member) << name;
+}
+
 // The guarded statements of a pass use the non-throwing forms; a host that failed differently
 // through them would change what a pass does and what the trace shows.
 TEST(ModelForm, TheNonThrowingFormsFailAndLogExactlyAsTheThrowingOnes) {

@@ -1,6 +1,7 @@
 #include "hostmodel/model/model_form.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 #include "hostmodel/convert.h"
@@ -36,30 +37,47 @@ std::size_t bit(Member member) { return static_cast<std::size_t>(member); }
 
 }  // namespace
 
-// Every read and store of a control names its member, so the name is told by its length and, among
-// names of one length, by its first letter: one comparison instead of a walk through the list.
+namespace {
+
+// `name` (of the literal's length, which the caller has tested) is the literal: a comparison of known
+// length, which the compiler makes as a load and a compare.
+template <std::size_t N>
+bool spells(std::string_view name, const char (&literal)[N]) {
+  return std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+}  // namespace
+
+// Every read and store of a control names its member. Told by its length first, each name is then
+// compared with the names of that length only.
 std::optional<Member> memberNamed(std::string_view name) {
-  const auto candidate = [&]() -> std::optional<Member> {
-    switch (name.size()) {
-      case 3: return Member::Top;
-      case 4:
-        switch (name[0]) {
-          case 'L': return Member::Left;
-          case 'F': return Member::Font;
-          case 'N': return Member::Name;
-          case 'M': return Member::Move;
-          case 'T': return Member::Text;
-          default: return std::nullopt;
-        }
-      case 5: return Member::Width;
-      case 6: return name[0] == 'H' ? Member::Height : Member::Parent;
-      case 7: return Member::Visible;
-      case 8: return Member::FontBold;
-      default: return std::nullopt;
-    }
-  }();
-  if (!candidate || kMemberNames[bit(*candidate)] != name) return std::nullopt;
-  return candidate;
+  switch (name.size()) {
+    case 3:
+      if (spells(name, "Top")) return Member::Top;
+      break;
+    case 4:
+      if (spells(name, "Left")) return Member::Left;
+      if (spells(name, "Font")) return Member::Font;
+      if (spells(name, "Name")) return Member::Name;
+      if (spells(name, "Move")) return Member::Move;
+      if (spells(name, "Text")) return Member::Text;
+      break;
+    case 5:
+      if (spells(name, "Width")) return Member::Width;
+      break;
+    case 6:
+      if (spells(name, "Height")) return Member::Height;
+      if (spells(name, "Parent")) return Member::Parent;
+      break;
+    case 7:
+      if (spells(name, "Visible")) return Member::Visible;
+      break;
+    case 8:
+      if (spells(name, "FontBold")) return Member::FontBold;
+      break;
+    default: break;
+  }
+  return std::nullopt;
 }
 
 MemberSet membersOf(const ControlSpec& desc) {
