@@ -28,6 +28,12 @@ ControlInfo& ControlRecords::at(std::size_t i) {
   return records_[i];
 }
 
+void ControlRecords::setControl(std::size_t i, host::ObjectRef ctl) {
+  ControlInfo& record = at(i);
+  if (locks_ > 0 && record.Ctl != nullptr) retired_.push_back(std::move(record.Ctl));
+  record.Ctl = std::move(ctl);
+}
+
 void ControlRecords::allocate(std::size_t count) {
   if (locks_ > 0) throw host::HostError(host::Failure::ArrayLocked, "the snapshot is in use");
   try {

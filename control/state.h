@@ -10,7 +10,7 @@
 
 namespace tolvane {
 
-// The snapshot record of one control.
+// The snapshot record of one control. `Ctl` is set through ControlRecords::setControl.
 struct ControlInfo {
   host::ObjectRef Ctl;
   float Left = 0;
@@ -43,7 +43,9 @@ class ParentFormRef {
 
 // `maControls`: allocated afresh by every snapshot. While a record is being applied the array is
 // locked, and a reallocation requested meanwhile (a Rebuild that host code starts from inside one of
-// the record's stores) fails instead of freeing the record in use.
+// the record's stores) fails instead of freeing the record in use; a control replaced in a record
+// meanwhile is kept until the lock ends, so that the record's control can be used in place, without
+// a counted reference of its own for every statement.
 class ControlRecords {
  public:
   std::size_t size() const { return records_.size(); }
@@ -54,10 +56,15 @@ class ControlRecords {
   // Replaces every record with `count` empty ones; an ArrayLocked failure while locked.
   void allocate(std::size_t count);
 
+  // Record i's control, or a SubscriptOutOfRange failure.
+  void setControl(std::size_t i, host::ObjectRef ctl);
+
   class Lock {
    public:
     explicit Lock(ControlRecords& records) : records_(records) { ++records_.locks_; }
-    ~Lock() { --records_.locks_; }
+    ~Lock() {
+      if (--records_.locks_ == 0) records_.retired_.clear();
+    }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 
@@ -68,6 +75,7 @@ class ControlRecords {
  private:
   std::vector<ControlInfo> records_;
   int locks_ = 0;
+  std::vector<host::ObjectRef> retired_;  // controls replaced while locked
 };
 
 struct TolvaneState {

@@ -23,11 +23,13 @@ namespace tolvane::host {
 
 class Statement;
 
-// An object held for the length of one statement (a counted reference), or nothing once the
-// statement has failed.
+// An object for the length of one statement, or nothing once the statement has failed: held by a
+// counted reference, or used in place where something else keeps it for that long.
 class Held {
  public:
-  Held(Statement& statement, ObjectRef object) : statement_(statement), object_(std::move(object)) {}
+  Held(Statement& statement, ObjectRef object)
+      : statement_(statement), object_(object.get()), owned_(std::move(object)) {}
+  Held(Statement& statement, Object* inPlace) : statement_(statement), object_(inPlace) {}
 
   Value get(std::string_view member);
   Held object(std::string_view member);
@@ -40,7 +42,8 @@ class Held {
 
  private:
   Statement& statement_;
-  ObjectRef object_;
+  Object* object_;
+  ObjectRef owned_;
 };
 
 class Statement {
@@ -48,10 +51,17 @@ class Statement {
   bool failed() const { return failed_; }
   void fail() { failed_ = true; }
 
-  // `object`, held; a NoValue failure when it is not set.
+  // `object`, held by a counted reference; a NoValue failure when it is not set.
   Held held(ObjectRef object) {
     if (!failed_ && object == nullptr) fail();
     return {*this, failed_ ? nullptr : std::move(object)};
+  }
+
+  // `object`, used in place: for an object that its owner keeps alive for the whole statement even if
+  // host code replaces it meanwhile (a snapshot record's control while the record is locked).
+  Held inPlace(const ObjectRef& object) {
+    if (!failed_ && object == nullptr) fail();
+    return {*this, failed_ ? nullptr : object.get()};
   }
 
   // `target = value`, unless the statement has failed.
@@ -65,6 +75,11 @@ class Statement {
   double toNumber(const Value& v) { return attempt([&] { return convert::toNumber(v); }); }
   float readSingle(const Value& v) { return attempt([&] { return convert::readSingle(v); }); }
   std::string toText(const Value& v) { return attempt([&] { return convert::toText(v); }); }
+  // A text read for one comparison is taken, not copied.
+  std::string toText(Value&& v) {
+    if (auto* text = std::get_if<std::string>(&v); text != nullptr && !failed_) return std::move(*text);
+    return toText(std::as_const(v));
+  }
   bool equalsTrue(const Value& v) { return attempt([&] { return convert::equalsTrue(v); }); }
   Value asRead(const Value& v) { return attempt([&] { return convert::asRead(v); }); }
   ObjectRef toObject(const Value& v) { return attempt([&] { return convert::toObject(v); }); }

@@ -101,7 +101,8 @@ class Pass {
     // The bound is read once; the index is a 16-bit integer, which the snapshot's size respects.
     const std::size_t records = state_.maControls.size();
     for (std::size_t i = 0; i < records; ++i) {
-      // The record is used in place: it stays allocated until its last store has returned.
+      // The record is used in place: it stays allocated, and the control it held stays alive, until
+      // its last store has returned.
       ControlRecords::Lock lock(state_.maControls);
       apply(state_.maControls.at(i));
     }
@@ -110,16 +111,16 @@ class Pass {
   void apply(const ControlInfo& rec) {
     if (state_.ResizeFont) {
       guarded([&](Statement& s) {
-        s.held(rec.Ctl).object("Font").put("Size", s.single(formed(s, sFontRatio) * rec.FontSize));
+        s.inPlace(rec.Ctl).object("Font").put("Size", s.single(formed(s, sFontRatio) * rec.FontSize));
       });
     }
     switch (screenClass) {
       case ScreenClass::LowResolution:
         state_.gfLowRes = true;
-        guarded([&](Statement& s) { s.held(rec.Ctl).put("Left", s.dbl(formed(s, sWidthRatio) * rec.Left * kLowResFactor)); });
-        guarded([&](Statement& s) { s.held(rec.Ctl).put("Top", s.dbl(formed(s, sHeightRatio) * rec.Top * kLowResFactor)); });
-        guarded([&](Statement& s) { s.held(rec.Ctl).put("Width", s.dbl(formed(s, sWidthRatio) * rec.Width * kLowResFactor)); });
-        guarded([&](Statement& s) { s.held(rec.Ctl).put("Height", s.dbl(formed(s, sHeightRatio) * rec.Height * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Left", s.dbl(formed(s, sWidthRatio) * rec.Left * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Top", s.dbl(formed(s, sHeightRatio) * rec.Top * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Width", s.dbl(formed(s, sWidthRatio) * rec.Width * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Height", s.dbl(formed(s, sHeightRatio) * rec.Height * kLowResFactor)); });
         widenListPanes();
         break;
       case ScreenClass::LargeFonts:
@@ -127,7 +128,7 @@ class Pass {
         break;
       case ScreenClass::Normal:
         // On a normal screen the splitter keeps the place it has.
-        if (guardedTest([&](Statement& s) { return s.toText(s.held(rec.Ctl).get("Name")) != "lblHorDrag"; })) {
+        if (guardedTest([&](Statement& s) { return s.toText(s.inPlace(rec.Ctl).get("Name")) != "lblHorDrag"; })) {
           storeProportional(rec);
         }
         break;
@@ -135,10 +136,10 @@ class Pass {
   }
 
   void storeProportional(const ControlInfo& rec) {
-    guarded([&](Statement& s) { s.held(rec.Ctl).put("Left", s.single(formed(s, sWidthRatio) * rec.Left)); });
-    guarded([&](Statement& s) { s.held(rec.Ctl).put("Top", s.single(formed(s, sHeightRatio) * rec.Top)); });
-    guarded([&](Statement& s) { s.held(rec.Ctl).put("Width", s.single(formed(s, sWidthRatio) * rec.Width)); });
-    guarded([&](Statement& s) { s.held(rec.Ctl).put("Height", s.single(formed(s, sHeightRatio) * rec.Height)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Left", s.single(formed(s, sWidthRatio) * rec.Left)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Top", s.single(formed(s, sHeightRatio) * rec.Top)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Width", s.single(formed(s, sWidthRatio) * rec.Width)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Height", s.single(formed(s, sHeightRatio) * rec.Height)); });
   }
 
   // The list panes are widened to the room right of the splitter, never narrowed.

@@ -51,7 +51,7 @@ void Rebuild(TolvaneState& state) {
     guarded([&](Statement& s) {
       s.let(ctl, s.toObject(formControls(s, state).item(host::Value{static_cast<std::int16_t>(i)})));
     });
-    guarded([&](Statement&) { state.maControls.at(i).Ctl = ctl; });
+    guarded([&](Statement&) { state.maControls.setControl(i, ctl); });
     // `maControls(i).field = value`: the value is read before the record is taken, as in any assignment.
     const auto record = [&](Statement& s, float ControlInfo::*field, float value) {
       s.let(state.maControls.at(i).*field, value);
