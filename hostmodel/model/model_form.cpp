@@ -392,13 +392,30 @@ std::shared_ptr<ModelControl> ModelForm::find(std::string_view name) const {
 
 Outcome<Value> ModelForm::tryGet(std::string_view member) {
   if (auto refused = recorder_.refusal(name_, member, Op::Get)) return std::move(*refused);
-  if (member == "Width") return Value{width_};
-  if (member == "Height") return Value{height_};
-  if (member == "ScaleWidth") return Value{scaleWidth()};
-  if (member == "ScaleHeight") return Value{scaleHeight()};
-  if (member == "WindowState") return Value{windowState_};
-  if (member == "Controls") return Value{collection_};
-  if (member == "Name") return Value{name_};
+  // The form's own members first, told by their length like a control's; any other name is a
+  // control's, found by its hash.
+  switch (member.size()) {
+    case 4:
+      if (spells(member, "Name")) return Value{name_};
+      break;
+    case 5:
+      if (spells(member, "Width")) return Value{width_};
+      break;
+    case 6:
+      if (spells(member, "Height")) return Value{height_};
+      break;
+    case 8:
+      if (spells(member, "Controls")) return Value{collection_};
+      break;
+    case 10:
+      if (spells(member, "ScaleWidth")) return Value{scaleWidth()};
+      break;
+    case 11:
+      if (spells(member, "ScaleHeight")) return Value{scaleHeight()};
+      if (spells(member, "WindowState")) return Value{windowState_};
+      break;
+    default: break;
+  }
   if (auto control = find(member)) return Value{host::ObjectRef(std::move(control))};
   return Fault{Failure::MissingControl, name_ + " has no control " + std::string(member)};
 }
