@@ -12,6 +12,7 @@ void ParentFormRef::assign(host::FormRef form) {
   // Subscribe before dropping the old subscription, so that re-assigning the same form never leaves
   // it without one.
   host::Subscription subscription = form->advise(sink_);
+  if (uses_ > 0 && form_ != nullptr) retired_.push_back(std::move(form_));
   form_ = std::move(form);
   subscription_ = std::move(subscription);
 }

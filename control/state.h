@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "hostmodel/guard.h"
 #include "hostmodel/host.h"
 
 namespace tolvane {
@@ -35,10 +36,32 @@ class ParentFormRef {
   // The form, held for the caller's statement, or a NotAttached failure.
   host::FormRef form() const;
 
+  // The form as it is now (none when unattached), for a statement that uses it in place while a Use
+  // is in force.
+  const host::FormRef& current() const { return form_; }
+
+  // While a Use is in force, a form that is replaced (a Rebuild that host code starts from inside a
+  // pass re-attaches) is kept until the Use ends, so that a statement can use the form in place
+  // without a counted reference of its own.
+  class Use {
+   public:
+    explicit Use(ParentFormRef& ref) : ref_(ref) { ++ref_.uses_; }
+    ~Use() {
+      if (--ref_.uses_ == 0) ref_.retired_.clear();
+    }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+
+   private:
+    ParentFormRef& ref_;
+  };
+
  private:
   host::FormEvents& sink_;
   host::FormRef form_;
   host::Subscription subscription_;
+  int uses_ = 0;
+  std::vector<host::FormRef> retired_;  // forms replaced while in use
 };
 
 // `maControls`: allocated afresh by every snapshot. While a record is being applied the array is
@@ -98,6 +121,9 @@ struct TolvaneState {
 
   // `ParentForm`, fetched afresh for every statement that uses it.
   host::FormRef parentForm() const { return ParentForm.form(); }
+  // The same for a guarded statement, used in place under a ParentFormRef::Use; a statement that
+  // meets no form fails.
+  host::Held parentForm(host::Statement& s) const { return s.inPlace(ParentForm.current()); }
 };
 
 // Reads of the container's ambient properties and extender that more than one procedure makes.

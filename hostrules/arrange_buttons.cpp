@@ -51,8 +51,9 @@ constexpr std::array<Tab, 3> kTabs{{
 }  // namespace
 
 void ArrangeButtons(TolvaneState& state) {
+  ParentFormRef::Use use(state.ParentForm);
   // A control of the form by name, looked up afresh for every statement.
-  const auto control = [&](Statement& s, std::string_view name) { return s.held(state.parentForm()).control(name); };
+  const auto control = [&](Statement& s, std::string_view name) { return state.parentForm(s).control(name); };
   const auto show = [&](std::string_view name, bool visible) {
     guarded([&](Statement& s) { control(s, name).put("Visible", host::Value{visible}); });
   };
@@ -74,7 +75,7 @@ void ArrangeButtons(TolvaneState& state) {
   for (const Row& row : kRows) {
     const double threshold = state.gfLowRes ? row.lowResThreshold : row.threshold;
     const bool noRoom = guardedTest([&](Statement& s) {
-      return !(s.readSingle(s.held(state.parentForm()).get("ScaleWidth")) - threshold > E);
+      return !(s.readSingle(state.parentForm(s).get("ScaleWidth")) - threshold > E);
     });
     if (!row.button.empty()) {
       show(row.button, !noRoom);

@@ -25,8 +25,9 @@ constexpr double kListHeightFactor = 0.83;
 }  // namespace
 
 void ReflowPanes(TolvaneState& state) {
+  ParentFormRef::Use use(state.ParentForm);
   // A control of the form by name, looked up afresh for every statement.
-  const auto control = [&](Statement& s, std::string_view name) { return s.held(state.parentForm()).control(name); };
+  const auto control = [&](Statement& s, std::string_view name) { return state.parentForm(s).control(name); };
   const auto number = [&](Statement& s, std::string_view name, std::string_view member) {
     return s.toNumber(control(s, name).get(member));
   };
@@ -60,7 +61,7 @@ void ReflowPanes(TolvaneState& state) {
     });
   }
   guarded([&](Statement& s) {                                                                              // 11
-    s.let(lWidth, s.toI32(s.readSingle(s.held(state.parentForm()).get("ScaleWidth")) - number(s, "lstAllRecs", "Left") -
+    s.let(lWidth, s.toI32(s.readSingle(state.parentForm(s).get("ScaleWidth")) - number(s, "lstAllRecs", "Left") -
                           kRightMargin));
   });
   if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                                          // 12

@@ -54,6 +54,7 @@ class Pass {
   explicit Pass(TolvaneState& state) : state_(state) {}
 
   void run() {
+    ParentFormRef::Use use(state_.ParentForm);
     formRatios();
     classifyScreen();
     applyRecords();
@@ -64,7 +65,7 @@ class Pass {
 
  private:
   // `ParentForm`, fetched afresh for the statement.
-  Held form(Statement& s) const { return s.held(state_.parentForm()); }
+  Held form(Statement& s) const { return state_.parentForm(s); }
 
   void formRatios() {
     guarded([&](Statement& s) {

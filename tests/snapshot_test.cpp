@@ -171,4 +171,29 @@ TEST(Snapshot, AControlReplacedInALockedRecordLivesUntilTheLockEnds) {
   }
 }
 
+// The same for the parent form, which a pass uses in place too: a re-attachment from inside a pass
+// must not free the form a statement is using.
+TEST(Snapshot, AFormReplacedWhileInUseLivesUntilTheUseEnds) {
+  struct Sink final : host::FormEvents {
+    void ParentForm_Load() override {}
+    void ParentForm_Resize() override {}
+  } sink;
+  for (const bool inUse : {true, false}) {
+    SCOPED_TRACE(inUse ? "in use" : "not in use");
+    model::Recorder recorder;
+    ParentFormRef parent(sink);
+    auto first = model::ModelForm::create(recorder, model::FormSpec{});
+    const std::weak_ptr<model::ModelForm> watch = first;
+    parent.assign(std::move(first));
+    {
+      std::optional<ParentFormRef::Use> use;
+      if (inUse) use.emplace(parent);
+      parent.assign(model::ModelForm::create(recorder, model::FormSpec{}));
+      EXPECT_EQ(watch.expired(), !inUse);
+    }
+    EXPECT_TRUE(watch.expired());
+    EXPECT_NE(parent.current(), nullptr);
+  }
+}
+
 }  // namespace
