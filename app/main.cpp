@@ -1,12 +1,14 @@
 // tolvane: plays scenario files on the model form.
 //   tolvane play FILE [--trace] [--state] [--svg DIR]
 //   tolvane gallery DIR [--examples DIR]
+//   tolvane check FILE [--json]
 #include <filesystem>
 #include <iostream>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "app/check.h"
 #include "app/gallery.h"
 #include "app/player.h"
 #include "app/scenario.h"
@@ -56,6 +58,18 @@ int gallery(const std::string& outDir, const std::string& examplesDir) {
   return result.problems.empty() ? 0 : 2;
 }
 
+// Exit 0 when layout will run on the form, 1 when it will not, 2 when the file cannot be read.
+int check(const std::string& file, bool asJson) {
+  try {
+    const auto report = tolvane::app::checkScenario(tolvane::app::loadForCheck(file), file);
+    std::cout << (asJson ? tolvane::app::checkJson(report) : tolvane::app::formatCheck(report));
+    return report.layoutRuns ? 0 : 1;
+  } catch (const tolvane::app::ScenarioError& e) {
+    std::cerr << "tolvane: " << e.what() << '\n';
+    return 2;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -79,7 +93,15 @@ int main(int argc, char** argv) {
   galleryCommand->add_option("DIR", galleryDir, "Where to write index.html and the pictures")->required();
   galleryCommand->add_option("--examples", examplesDir, "The folder of example scenarios")->capture_default_str();
 
+  std::string checkFile;
+  bool asJson = false;
+  auto* checkCommand = app.add_subcommand("check", "Say what the control will do with a form, before anything runs");
+  checkCommand->add_option("FILE", checkFile, "A scenario, or a form description without steps (JSON)")->required();
+  checkCommand->add_flag("--json", asJson, "One JSON object for tools");
+
   CLI11_PARSE(app, argc, argv);
+
+  if (*checkCommand) return check(checkFile, asJson);
 
   if (*galleryCommand) return gallery(galleryDir, examplesDir);
   if (playCommand->count("--svg") != 0 && svgDir.empty()) {

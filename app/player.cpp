@@ -39,68 +39,68 @@ void Player::failed(const std::string& object, const std::string& what, const ho
   world_.recorder.recordFailure(object, what, error.what());
 }
 
-void Player::apply(const Step& step) {
-  auto& form = *world_.form;
-  if (std::holds_alternative<LoadStep>(step)) {
-    // The host loads the control (ReadProperties attaches it), then raises the form's Load.
-    for (auto& placed : placed_) {
-      placed.site->setUserMode(scenario_.userMode);
-      try {
-        placed.control->UserControl_ReadProperties();
-      } catch (const host::HostError& e) {
-        failed(placed.name, "ReadProperties", e);
-      }
-    }
-    form.raiseLoad();
-  } else if (const auto* resize = std::get_if<ResizeStep>(&step)) {
-    form.resize(resize->width, resize->height);
-  } else if (std::holds_alternative<MinimizeStep>(step)) {
-    form.setWindowState(1);
-  } else if (std::holds_alternative<RestoreStep>(step)) {
-    form.setWindowState(0);
-  } else if (const auto* maximize = std::get_if<MaximizeStep>(&step)) {
-    if (maximize->width) form.setSizeDirect(*maximize->width, *maximize->height);
-    form.setWindowState(2);
-  } else if (const auto* set = std::get_if<SetStep>(&step)) {
-    Tolvane* tolvane = control(set->object);
-    if (tolvane != nullptr && isControlProperty(set->member)) {
-      const bool value = std::get<bool>(set->value);
-      if (set->member == "ResizeFont") tolvane->ResizeFont(value);
-      if (set->member == "KeepRatio") tolvane->KeepRatio(value);
-      if (set->member == "gfLowRes") tolvane->gfLowRes(value);
-      if (set->member == "mfRebuild") tolvane->mfRebuild(value);
-    } else {
-      try {
-        if (set->object == form.name()) {
-          form.setDirect(set->member, set->value);
-        } else {
-          form.find(set->object)->setDirect(set->member, set->value);
-        }
-      } catch (const host::HostError& e) {
-        failed(set->object, "set " + set->member, e);
-      }
-    }
-  } else if (const auto* call = std::get_if<CallStep>(&step)) {
-    Tolvane* tolvane = control(call->object);
+void Player::play(const LoadStep&) {
+  for (auto& placed : placed_) {
+    placed.site->setUserMode(scenario_.userMode);
     try {
-      if (call->method == "Rebuild") {
-        tolvane->Rebuild();
-      } else {
-        tolvane->Refresh();
-      }
+      placed.control->UserControl_ReadProperties();
     } catch (const host::HostError& e) {
-      failed(call->object, call->method, e);
+      failed(placed.name, "ReadProperties", e);
     }
-  } else if (const auto* fail = std::get_if<FailStep>(&step)) {
-    world_.recorder.failOn(fail->object, fail->member, fail->op);
-  } else if (const auto* screen = std::get_if<ScreenStep>(&step)) {
-    world_.screen->set(screen->screen);
+  }
+  world_.form->raiseLoad();
+}
+
+void Player::play(const ResizeStep& resize) { world_.form->resize(resize.width, resize.height); }
+void Player::play(const MinimizeStep&) { world_.form->setWindowState(1); }
+void Player::play(const RestoreStep&) { world_.form->setWindowState(0); }
+
+void Player::play(const MaximizeStep& maximize) {
+  if (maximize.width) world_.form->setSizeDirect(*maximize.width, *maximize.height);
+  world_.form->setWindowState(2);
+}
+
+void Player::play(const SetStep& set) {
+  auto& form = *world_.form;
+  Tolvane* tolvane = control(set.object);
+  if (tolvane != nullptr && isControlProperty(set.member)) {
+    const bool value = std::get<bool>(set.value);
+    if (set.member == "ResizeFont") tolvane->ResizeFont(value);
+    if (set.member == "KeepRatio") tolvane->KeepRatio(value);
+    if (set.member == "gfLowRes") tolvane->gfLowRes(value);
+    if (set.member == "mfRebuild") tolvane->mfRebuild(value);
+    return;
+  }
+  try {
+    if (set.object == form.name()) {
+      form.setDirect(set.member, set.value);
+    } else {
+      form.find(set.object)->setDirect(set.member, set.value);
+    }
+  } catch (const host::HostError& e) {
+    failed(set.object, "set " + set.member, e);
   }
 }
 
+void Player::play(const CallStep& call) {
+  Tolvane* tolvane = control(call.object);
+  try {
+    if (call.method == "Rebuild") {
+      tolvane->Rebuild();
+    } else {
+      tolvane->Refresh();
+    }
+  } catch (const host::HostError& e) {
+    failed(call.object, call.method, e);
+  }
+}
+
+void Player::play(const FailStep& fail) { world_.recorder.failOn(fail.object, fail.member, fail.op); }
+void Player::play(const ScreenStep& screen) { world_.screen->set(screen.screen); }
+
 void Player::playStep(std::size_t i, std::ostream* trace) {
   const Step& step = scenario_.steps.at(i);
-  apply(step);
+  playOn(*this, step);
   if (trace != nullptr) {
     *trace << "# step " << i + 1 << ": " << describe(step) << '\n';
     const auto& writes = world_.recorder.writes;

@@ -8,12 +8,13 @@
 #include <vector>
 
 #include "app/scenario.h"
+#include "app/step_driver.h"
 #include "control/tolvane.h"
 #include "hostmodel/model/model_form.h"
 
 namespace tolvane::app {
 
-class Player {
+class Player final : private StepDriver {
  public:
   explicit Player(const Scenario& scenario);
   Player(const Player&) = delete;
@@ -41,7 +42,15 @@ class Player {
   };
 
   Placed* placed(const std::string& name);
-  void apply(const Step& step);
+  void play(const LoadStep& step) override;
+  void play(const ResizeStep& step) override;
+  void play(const MinimizeStep& step) override;
+  void play(const RestoreStep& step) override;
+  void play(const MaximizeStep& step) override;
+  void play(const SetStep& step) override;
+  void play(const CallStep& step) override;
+  void play(const FailStep& step) override;
+  void play(const ScreenStep& step) override;
   void failed(const std::string& object, const std::string& what, const host::HostError& error);
 
   Scenario scenario_;

@@ -5,14 +5,22 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <sstream>
 #include <utility>
+
+#include "app/change.h"
 
 namespace tolvane::app {
 
 using model::Member;
 using model::ModelControl;
 using model::ModelForm;
+
+std::string svgNumber(double x) {
+  if (x == 0) x = 0;  // no "-0"
+  return host::shortest(x);
+}
 
 std::string escapeXml(std::string_view text) {
   static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
@@ -86,16 +94,12 @@ constexpr double kMaxCanvasWidth = 1400 * P;
 constexpr double kFontPointsToTwips = 20;
 constexpr double kDefaultFontPoints = 8.25;
 
-// A number as it stands in the model, for coordinates: the shortest text that reads back as the
-// same double, so a reader of the picture can compare it with the model exactly.
-std::string exact(double x) {
-  if (x == 0) x = 0;  // no "-0"
-  return host::shortest(x);
-}
+std::string exact(double x) { return svgNumber(x); }
 
 // A number for people: at most two decimals, no trailing zeros (8.25, 1503.8, 9000).
 std::string shown(double x) {
   if (!std::isfinite(x)) return x != x ? "NaN" : (x > 0 ? "+inf" : "-inf");
+  if (std::abs(x) >= 1e15) return host::shortest(x);  // 1e+306, not three hundred digits
   char buffer[400];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 2);
   std::string text(buffer, result.ptr);
@@ -113,25 +117,7 @@ double textWidth(std::string_view text, double size, bool bold = false) {
   return static_cast<double>(glyphs) * size * (bold ? 0.64 : 0.58);
 }
 
-enum class Role { Splitter, AllRecs, Tree, Search, Browser, Button, Layout, Other };
-
-Role roleOf(const ModelControl& c) {
-  if (c.kind() == "Tolvane") return Role::Layout;
-  if (c.name() == "lblHorDrag") return Role::Splitter;
-  if (c.name() == "lstAllRecs") return Role::AllRecs;
-  if (c.name() == "TreeView1") return Role::Tree;
-  if (c.name() == "lstSearchResults") return Role::Search;
-  if (c.name() == "WebBrowser1") return Role::Browser;
-  if (c.kind() == "CommandButton") return Role::Button;
-  return Role::Other;
-}
-
-struct Style {
-  const char* cls;
-  const char* fill;
-  const char* stroke;
-  const char* legend;
-};
+}  // namespace
 
 Style styleOf(Role role) {
   switch (role) {
@@ -149,7 +135,7 @@ Style styleOf(Role role) {
 
 // The three list panes share one place on the form; each has its own colour and hatching so that
 // the one shown can be told apart even where colours cannot.
-constexpr const char* kPatterns =
+const char* const kPanePatterns =
     "<defs>\n"
     "<pattern id=\"pane-allrecs\" width=\"180\" height=\"180\" patternUnits=\"userSpaceOnUse\">"
     "<rect width=\"180\" height=\"180\" fill=\"#e7f5ff\"/>"
@@ -162,6 +148,8 @@ constexpr const char* kPatterns =
     "<rect width=\"180\" height=\"180\" fill=\"#f8f0fc\"/>"
     "<path d=\"M0 90H180M90 0V180\" stroke=\"#9c36b5\" stroke-opacity=\"0.3\" stroke-width=\"12\"/></pattern>\n"
     "</defs>\n";
+
+namespace {
 
 struct Box {
   double x0, y0, x1, y1;
@@ -246,54 +234,130 @@ struct Drawn {
 
 }  // namespace
 
-Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const PictureCaption& caption) {
+
+namespace {
+
+// Colours of change: the highlight of a moved or resized control and the tags of hidden and shown ones.
+constexpr const char* kChangedStroke = "#d6336c";
+constexpr const char* kGhostStroke = "#495057";
+constexpr const char* kHiddenTag = "#c92a2a";
+constexpr const char* kShownTag = "#2b8a3e";
+
+constexpr const char* kArrowDefs =
+    "<defs><marker id=\"shift-arrow\" viewBox=\"0 0 10 10\" refX=\"9\" refY=\"5\" markerWidth=\"6\" "
+    "markerHeight=\"6\" orient=\"auto-start-reverse\"><path d=\"M0 0L10 5L0 10z\" fill=\"#d6336c\"/></marker></defs>\n";
+
+// A size of the form for drawing: a number that is not finite is drawn as 0, and the caption says so.
+double drawableSize(double value, const char* what, std::vector<std::string>& notes) {
+  if (std::isfinite(value)) return value;
+  notes.push_back(std::string("Clamped: the form's ") + what + " is " + shown(value) + ", drawn as 0");
+  return 0;
+}
+
+// One entry of the legend: a swatch drawn by `swatch(x, y, w, h)` and its text.
+struct LegendEntry {
+  std::string text;
+  std::string swatch;  // SVG with {X} {Y} {W} {H} standing for the swatch's box
+};
+
+std::string swatchRect(const char* fill, const char* stroke, const std::string& extra, int strokeWidth = 12) {
+  return std::string("<rect x=\"{X}\" y=\"{Y}\" width=\"{W}\" height=\"{H}\" fill=\"") + fill + "\" stroke=\"" + stroke +
+         "\" stroke-width=\"" + std::to_string(strokeWidth) + "\"" + extra + "/>";
+}
+
+std::string fillSwatch(std::string swatch, double x, double y, double w, double h) {
+  for (const auto& [key, value] : {std::pair{"{X}", x}, {"{Y}", y}, {"{W}", w}, {"{H}", h}}) {
+    for (std::size_t at = swatch.find(key); at != std::string::npos; at = swatch.find(key, at)) {
+      swatch.replace(at, 3, exact(value));
+    }
+  }
+  return swatch;
+}
+
+}  // namespace
+
+Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const PictureCaption& caption,
+                 const FormFrame* previous) {
+  std::vector<std::string> clampNotes;
   // The window: outer size less the frame gives the inner area; the frame is drawn as borders of
   // half its width and a title bar taking the rest of its height.
-  const double outerW = std::max(0.0, std::isfinite(form.width()) ? form.width() : 0.0);
-  const double outerH = std::max(0.0, std::isfinite(form.height()) ? form.height() : 0.0);
-  const double innerW = form.scaleWidth();
-  const double innerH = form.scaleHeight();
+  const double outerW = std::max(0.0, drawableSize(form.width(), "Width", clampNotes));
+  const double outerH = std::max(0.0, drawableSize(form.height(), "Height", clampNotes));
+  const double innerW = drawableSize(form.scaleWidth(), "ScaleWidth", clampNotes);
+  const double innerH = drawableSize(form.scaleHeight(), "ScaleHeight", clampNotes);
   const double border = std::max(0.0, (outerW - innerW) / 2);
   const double titleBar = std::max(0.0, outerH - innerH - border);
   const double originX = border, originY = titleBar;  // the inner area's corner in window units
 
+  // What the step changed, control by control (in the form's order).
+  FormChange change;
+  std::unordered_map<std::string, const ControlFrame*> before;
+  if (previous != nullptr) {
+    change = compare(*previous, captureFrame(form));
+    for (const auto& c : previous->controls) before.emplace(c.name, &c);
+  }
+  const auto changeOf = [&](std::size_t i) { return i < change.controls.size() ? change.controls[i] : ControlChange{}; };
+
   // Sort the controls into those with a drawable geometry and the rest.
   std::vector<Drawn> drawn;
+  std::vector<ControlChange> drawnChange;
+  std::vector<const ControlFrame*> ghosts;  // the earlier place of each drawn control that moved or was resized
   std::vector<std::string> notDrawn, beyond, flat;
-  for (const auto& c : form.controls()) {
-    const bool hasGeometry = c->has(Member::Left) && c->has(Member::Top) && c->has(Member::Width) && c->has(Member::Height);
-    const bool finite = std::isfinite(c->left()) && std::isfinite(c->top()) && std::isfinite(c->width()) &&
-                        std::isfinite(c->height());
+  for (std::size_t i = 0; i < form.controls().size(); ++i) {
+    const ModelControl& c = *form.controls()[i];
+    const bool hasGeometry = c.has(Member::Left) && c.has(Member::Top) && c.has(Member::Width) && c.has(Member::Height);
+    const bool finite = std::isfinite(c.left()) && std::isfinite(c.top()) && std::isfinite(c.width()) &&
+                        std::isfinite(c.height());
     if (!hasGeometry || !finite) {
-      notDrawn.push_back(c->name() + (hasGeometry ? " (not a finite number)" : ""));
+      notDrawn.push_back(c.name() + (hasGeometry ? " (not a finite number)" : ""));
       continue;
     }
-    Drawn d{c.get(), roleOf(*c), std::min(c->left(), c->left() + c->width()), std::min(c->top(), c->top() + c->height()),
-            std::abs(c->width()), std::abs(c->height())};
-    if (d.x < 0 || d.y < 0 || d.x + d.w > innerW || d.y + d.h > innerH) beyond.push_back(c->name());
-    if (d.w == 0 || d.h == 0) flat.push_back(c->name());
+    Drawn d{&c, roleOf(c.name(), c.kind()), std::min(c.left(), c.left() + c.width()), std::min(c.top(), c.top() + c.height()),
+            std::abs(c.width()), std::abs(c.height())};
+    if (d.x < 0 || d.y < 0 || d.x + d.w > innerW || d.y + d.h > innerH) beyond.push_back(c.name());
+    if (d.w == 0 || d.h == 0) flat.push_back(c.name());
     drawn.push_back(d);
+    drawnChange.push_back(changeOf(i));
+    const auto was = before.find(c.name());
+    ghosts.push_back(drawnChange.back().geometry() && was != before.end() && was->second->drawable ? was->second : nullptr);
   }
 
   // What the picture spans, in window units: the window and whatever reaches out of it, within
-  // reason (a control far away would shrink everything else to nothing).
+  // reason (a control far away would shrink everything else to nothing), and the ghosts.
   const double spanW = std::max(outerW, 1500.0), spanH = std::max(outerH, 1500.0);
   Box bounds{0, 0, outerW, outerH};
-  for (const Drawn& d : drawn) {
-    bounds.x0 = std::min(bounds.x0, std::max(-spanW, originX + d.x));
-    bounds.y0 = std::min(bounds.y0, std::max(-spanH, originY + d.y));
-    bounds.x1 = std::max(bounds.x1, std::min(2 * spanW, originX + d.x + d.w));
-    bounds.y1 = std::max(bounds.y1, std::min(2 * spanH, originY + d.y + d.h));
+  const auto include = [&](double x, double y, double w, double h) {
+    bounds.x0 = std::min(bounds.x0, std::max(-spanW, originX + x));
+    bounds.y0 = std::min(bounds.y0, std::max(-spanH, originY + y));
+    bounds.x1 = std::max(bounds.x1, std::min(2 * spanW, originX + x + w));
+    bounds.y1 = std::max(bounds.y1, std::min(2 * spanH, originY + y + h));
+  };
+  for (const Drawn& d : drawn) include(d.x, d.y, d.w, d.h);
+  for (const ControlFrame* g : ghosts) {
+    if (g != nullptr) include(std::min(g->left, g->left + g->width), std::min(g->top, g->top + g->height), std::abs(g->width), std::abs(g->height));
+  }
+  const bool ghostInner = previous != nullptr && change.formResized && std::isfinite(previous->scaleWidth) &&
+                          std::isfinite(previous->scaleHeight);
+  if (ghostInner) include(0, 0, std::max(0.0, previous->scaleWidth), std::max(0.0, previous->scaleHeight));
+
+  // A form too large to draw at one pixel for 15 twips is drawn smaller, to fit.
+  const double scale = std::min({1.0, kMaxDrawnPixels * P / std::max(bounds.x1 - bounds.x0, 1.0),
+                                 kMaxDrawnPixels * P / std::max(bounds.y1 - bounds.y0, 1.0)});
+  if (scale < 1) {
+    clampNotes.push_back("Clamped: too large to draw at 1 pixel = 15 twips; drawn at 1 pixel = " + shown(P / scale) +
+                         " twips");
   }
 
   // Caption lines.
   std::vector<std::string> lines;
   lines.push_back("Form " + form.name() + ": " + shown(form.width()) + " \xC3\x97 " + shown(form.height()) +
-                  " twips, inner area " + shown(innerW) + " \xC3\x97 " + shown(innerH) + ", " +
+                  " twips, inner area " + shown(form.scaleWidth()) + " \xC3\x97 " + shown(form.scaleHeight()) + ", " +
                   stateName(form.windowState()) + " (WindowState " + std::to_string(form.windowState()) + ")");
   const double pixels = screen.twipsPerPixelX != 0 ? screen.width / screen.twipsPerPixelX : 0;
   lines.push_back("Screen " + shown(screen.width) + " twips at " + shown(screen.twipsPerPixelX) +
-                  " twips per pixel (" + shown(pixels) + " pixels wide); drawn at 1 pixel = 15 twips");
+                  " twips per pixel (" + shown(pixels) + " pixels wide); drawn at 1 pixel = " + shown(P / scale) +
+                  " twips");
+  for (const auto& note : clampNotes) lines.push_back(note);
   for (const auto& note : caption.notes) lines.push_back(note);
 
   // Notes under the legend.
@@ -303,17 +367,26 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
   if (!beyond.empty()) footnotes.push_back("Reaching beyond the inner area (a window clips them): " + nameList(beyond));
 
   // Canvas size.
-  double canvasW = std::max(kMinCanvasWidth, bounds.x1 - bounds.x0 + 2 * kMargin);
+  const double drawnW = (bounds.x1 - bounds.x0) * scale;
+  const std::string changeLine = caption.change.empty() ? "" : "Change: " + caption.change;
+  double canvasW = std::max(kMinCanvasWidth, drawnW + 2 * kMargin);
   canvasW = std::max(canvasW, textWidth(caption.title, kTitleSize, true) + 2 * kMargin);
+  canvasW = std::max(canvasW, textWidth(changeLine, kTitleSize, true) + 2 * kMargin);
   for (const auto& line : lines) canvasW = std::max(canvasW, textWidth(line, kTextSize) + 2 * kMargin);
   for (const auto& line : footnotes) canvasW = std::max(canvasW, textWidth(line, kLegendSize) + 2 * kMargin);
-  canvasW = std::min(canvasW, std::max(kMaxCanvasWidth, bounds.x1 - bounds.x0 + 2 * kMargin));
+  canvasW = std::min(canvasW, std::max(kMaxCanvasWidth, drawnW + 2 * kMargin));
 
   const double lineGap = 1.4;
   double y = kMargin + kTitleSize;
   std::ostringstream body;
   body << "<text x=\"" << exact(kMargin) << "\" y=\"" << exact(y) << "\" font-size=\"" << exact(kTitleSize)
        << "\" font-weight=\"bold\" fill=\"#212529\">" << escapeXml(caption.title) << "</text>\n";
+  if (!changeLine.empty()) {
+    y += kTitleSize * lineGap;
+    body << "<text class=\"change\" x=\"" << exact(kMargin) << "\" y=\"" << exact(y) << "\" font-size=\""
+         << exact(kTitleSize) << "\" font-weight=\"bold\" fill=\"" << kChangedStroke << "\">" << escapeXml(changeLine)
+         << "</text>\n";
+  }
   for (const auto& line : lines) {
     y += kTextSize * lineGap;
     body << "<text x=\"" << exact(kMargin) << "\" y=\"" << exact(y) << "\" font-size=\"" << exact(kTextSize)
@@ -322,8 +395,9 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
   y += kTextSize;
 
   // The window.
-  const double windowX = kMargin - bounds.x0, windowY = y - bounds.y0;
-  body << "<g id=\"window\" transform=\"translate(" << exact(windowX) << ' ' << exact(windowY) << ")\">\n";
+  const double windowX = kMargin - bounds.x0 * scale, windowY = y - bounds.y0 * scale;
+  body << "<g id=\"window\" transform=\"translate(" << exact(windowX) << ' ' << exact(windowY) << ")"
+       << (scale < 1 ? " scale(" + exact(scale) + ")" : "") << "\">\n";
   body << "<rect class=\"frame\" x=\"0\" y=\"0\" width=\"" << exact(outerW) << "\" height=\"" << exact(outerH)
        << "\" fill=\"#ced4da\" stroke=\"#495057\" stroke-width=\"15\"/>\n";
   if (titleBar > 0) {
@@ -339,16 +413,22 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
   body << "<g id=\"inner\" transform=\"translate(" << exact(originX) << ' ' << exact(originY) << ")\">\n";
   body << "<rect class=\"inner\" x=\"0\" y=\"0\" width=\"" << exact(innerW) << "\" height=\"" << exact(innerH)
        << "\" fill=\"#ffffff\" stroke=\"#868e96\" stroke-width=\"8\"/>\n";
+  if (ghostInner) {
+    body << "<rect class=\"ghost inner-before\" x=\"0\" y=\"0\" width=\"" << exact(std::max(0.0, previous->scaleWidth))
+         << "\" height=\"" << exact(std::max(0.0, previous->scaleHeight)) << "\" fill=\"none\" stroke=\"" << kGhostStroke
+         << "\" stroke-width=\"20\" stroke-dasharray=\"120 80\" opacity=\"0.6\"><title>the inner area before this step: "
+         << escapeXml(shown(previous->scaleWidth) + " \xC3\x97 " + shown(previous->scaleHeight)) << "</title></rect>\n";
+  }
 
   // Hidden controls first and faint, so that what a user sees lies on top.
-  std::vector<const Drawn*> order;
-  for (const Drawn& d : drawn) {
-    if (!d.control->visible()) order.push_back(&d);
+  std::vector<std::size_t> order;
+  for (const bool visible : {false, true}) {
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+      if (drawn[i].control->visible() == visible) order.push_back(i);
+    }
   }
-  for (const Drawn& d : drawn) {
-    if (d.control->visible()) order.push_back(&d);
-  }
-  for (const Drawn* d : order) {
+  for (const std::size_t i : order) {
+    const Drawn* d = &drawn[i];
     const ModelControl& c = *d->control;
     const Style style = styleOf(d->role);
     const bool hidden = !c.visible();
@@ -375,15 +455,44 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
     }
   }
 
+  // The change, over the controls: where each moved or resized control was, an arrow from its old
+  // top-left corner to its new one, and a highlight on the control itself (faint when it is hidden).
+  bool anyGhost = false, anyHidden = false, anyTagHidden = false, anyTagShown = false;
+  for (const std::size_t i : order) {
+    const Drawn& d = drawn[i];
+    const bool hidden = !d.control->visible();
+    anyHidden = anyHidden || hidden;
+    if (!drawnChange[i].geometry()) continue;
+    const char* faint = hidden ? " opacity=\"0.35\"" : "";
+    if (const ControlFrame* g = ghosts[i]; g != nullptr) {
+      anyGhost = true;
+      const double gx = std::min(g->left, g->left + g->width), gy = std::min(g->top, g->top + g->height);
+      const double gw = std::abs(g->width), gh = std::abs(g->height);
+      body << "<rect class=\"ghost\" data-name=\"" << escapeXml(d.control->name()) << "\" x=\"" << exact(gx) << "\" y=\""
+           << exact(gy) << "\" width=\"" << exact(gw) << "\" height=\"" << exact(gh) << "\" fill=\"none\" stroke=\""
+           << kGhostStroke << "\" stroke-width=\"15\" stroke-dasharray=\"45 45\" opacity=\"" << (hidden ? "0.3" : "0.7")
+           << "\"/>\n";
+      // Corner to corner: under proportional scaling the top-left corner shows the move plainly,
+      // where centres would draw long arrows across every large pane.
+      const double fromX = gx, fromY = gy, toX = d.x, toY = d.y;
+      if (!hidden && std::hypot(toX - fromX, toY - fromY) >= 8 * P) {
+        body << "<line class=\"shift\" x1=\"" << exact(fromX) << "\" y1=\"" << exact(fromY) << "\" x2=\"" << exact(toX)
+             << "\" y2=\"" << exact(toY) << "\" stroke=\"" << kChangedStroke
+             << "\" stroke-width=\"18\" marker-end=\"url(#shift-arrow)\"/>\n";
+      }
+    }
+    body << "<rect class=\"changed\" data-name=\"" << escapeXml(d.control->name()) << "\" x=\"" << exact(d.x) << "\" y=\""
+         << exact(d.y) << "\" width=\"" << exact(d.w) << "\" height=\"" << exact(d.h) << "\" fill=\"none\" stroke=\""
+         << kChangedStroke << "\" stroke-width=\"30\"" << faint << "/>\n";
+  }
+
   // Labels last, visible controls first, so that they keep the best places.
   LabelPlacer placer;
-  std::vector<const Drawn*> labelOrder;
-  for (const bool visible : {true, false}) {
-    for (const Drawn& d : drawn) {
-      if (d.control->visible() == visible) labelOrder.push_back(&d);
-    }
-  }
-  for (const Drawn* d : labelOrder) {
+  std::vector<std::size_t> labelOrder(order.size());
+  std::rotate_copy(order.begin(), std::find_if(order.begin(), order.end(), [&](std::size_t i) { return drawn[i].control->visible(); }),
+                   order.end(), labelOrder.begin());
+  for (const std::size_t i : labelOrder) {
+    const Drawn* d = &drawn[i];
     const ModelControl& c = *d->control;
     const bool hidden = !c.visible();
     // Labels follow the control's font size, so that ResizeFont shows; a label wider than its
@@ -414,6 +523,24 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
     }
     body << "</text>\n";
   }
+
+  // Tags on the controls this step hid or showed, placed clear of the labels where there is room.
+  for (const std::size_t i : labelOrder) {
+    const ControlChange& c = drawnChange[i];
+    if (!c.hidden && !c.shown) continue;
+    const Drawn& d = drawn[i];
+    anyTagHidden = anyTagHidden || c.hidden;
+    anyTagShown = anyTagShown || c.shown;
+    const std::string text = c.hidden ? "hidden" : "shown";
+    const double size = 9 * P, w = textWidth(text, size, true) + 6 * P, h = size * 1.5;
+    const double x = std::max(d.x, d.x + d.w - w - 2 * P);
+    const Box box = placer.place(Box{x, d.y + 2 * P, x + w, d.y + 2 * P + h}, h * 1.1, std::max(d.y + d.h, d.y + 2 * P + h));
+    body << "<g class=\"tag " << text << "\" data-name=\"" << escapeXml(d.control->name()) << "\"><rect x=\""
+         << exact(box.x0) << "\" y=\"" << exact(box.y0) << "\" width=\"" << exact(w) << "\" height=\"" << exact(h)
+         << "\" rx=\"" << exact(h / 2) << "\" fill=\"" << (c.hidden ? kHiddenTag : kShownTag) << "\"/><text x=\""
+         << exact(box.x0 + 3 * P) << "\" y=\"" << exact(box.y0 + size * 1.1) << "\" font-size=\"" << exact(size)
+         << "\" font-weight=\"bold\" fill=\"#ffffff\">" << text << "</text></g>\n";
+  }
   body << "</g>\n";  // inner
 
   if (form.windowState() == 1) {
@@ -425,32 +552,38 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
   }
   body << "</g>\n";  // window
 
-  // The legend: one swatch per kind of drawing, wrapped to the canvas width.
-  y = windowY + bounds.y1 + kLegendSize * 2;
-  struct Entry {
-    std::string text;
-    Style style;
-    bool hidden;
-  };
-  std::vector<Entry> entries;
+  // The legend: one swatch for each kind of control the form has, and for each mark of change
+  // this picture shows, wrapped to the canvas width.
+  y = windowY + bounds.y1 * scale + kLegendSize * 2;
+  std::vector<LegendEntry> entries;
   for (const Role role : {Role::Splitter, Role::AllRecs, Role::Tree, Role::Search, Role::Browser, Role::Button,
                           Role::Other, Role::Layout}) {
-    entries.push_back({styleOf(role).legend, styleOf(role), false});
+    if (std::none_of(drawn.begin(), drawn.end(), [&](const Drawn& d) { return d.role == role; })) continue;
+    const Style style = styleOf(role);
+    entries.push_back({style.legend, swatchRect(style.fill, style.stroke, role == Role::Layout ? " stroke-dasharray=\"30 30\"" : "")});
   }
-  entries.push_back({"hidden (Visible = False): faint, dashed, name in italics", styleOf(Role::Other), true});
+  if (anyHidden) {
+    entries.push_back({"hidden (Visible = False): faint, dashed, name in italics",
+                       swatchRect(styleOf(Role::Other).fill, styleOf(Role::Other).stroke, " opacity=\"0.3\" stroke-dasharray=\"90 60\"")});
+  }
+  if (anyGhost) {
+    entries.push_back({"where it was before this step", swatchRect("none", kGhostStroke, " stroke-dasharray=\"45 45\" opacity=\"0.7\"")});
+  }
+  if (std::any_of(drawnChange.begin(), drawnChange.end(), [](const ControlChange& c) { return c.geometry(); })) {
+    entries.push_back({"moved or resized by this step", swatchRect("none", kChangedStroke, "", 30)});
+  }
+  if (anyTagHidden) entries.push_back({"hidden by this step", swatchRect(kHiddenTag, kHiddenTag, "")});
+  if (anyTagShown) entries.push_back({"shown by this step", swatchRect(kShownTag, kShownTag, "")});
   const double swatchW = 2 * kLegendSize, gap = kLegendSize;
   double x = kMargin;
   body << "<g id=\"legend\" font-size=\"" << exact(kLegendSize) << "\" fill=\"#343a40\">\n";
-  for (const Entry& e : entries) {
+  for (const LegendEntry& e : entries) {
     const double w = swatchW + gap / 2 + textWidth(e.text, kLegendSize);
     if (x > kMargin && x + w > canvasW - kMargin) {
       x = kMargin;
       y += kLegendSize * 1.8;
     }
-    body << "<rect x=\"" << exact(x) << "\" y=\"" << exact(y - kLegendSize) << "\" width=\"" << exact(swatchW)
-         << "\" height=\"" << exact(kLegendSize * 1.1) << "\" fill=\"" << e.style.fill << "\" stroke=\"" << e.style.stroke
-         << "\" stroke-width=\"12\"" << (e.style.fill == std::string("none") ? " stroke-dasharray=\"30 30\"" : "")
-         << (e.hidden ? " opacity=\"0.3\" stroke-dasharray=\"90 60\"" : "") << "/>";
+    body << fillSwatch(e.swatch, x, y - kLegendSize, swatchW, kLegendSize * 1.1);
     body << "<text x=\"" << exact(x + swatchW + gap / 2) << "\" y=\"" << exact(y) << "\">" << escapeXml(e.text)
          << "</text>\n";
     x += w + gap * 1.5;
@@ -469,8 +602,8 @@ Picture drawForm(const ModelForm& form, const model::ScreenSpec& screen, const P
       << exact(std::ceil(canvasH / P)) << "\" viewBox=\"0 0 " << exact(std::ceil(canvasW / P) * P) << ' '
       << exact(std::ceil(canvasH / P) * P) << "\" font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">\n"
       << "<title>" << escapeXml(caption.title) << "</title>\n"
-      << kPatterns << "<rect class=\"background\" width=\"100%\" height=\"100%\" fill=\"#f1f3f5\"/>\n"
-      << body.str() << "</svg>\n";
+      << kPanePatterns << (anyGhost ? kArrowDefs : "")
+      << "<rect class=\"background\" width=\"100%\" height=\"100%\" fill=\"#f1f3f5\"/>\n" << body.str() << "</svg>\n";
   return Picture{svg.str(), std::ceil(canvasW / P), std::ceil(canvasH / P)};
 }
 

@@ -1,5 +1,10 @@
 // The state of one Tolvane control: its public properties, its parent form and the layout
 // snapshot. The control object owns it; the layout procedures read and write it.
+//
+// Why layout/ and hostrules/ include a header of control/: the state sits below both and the
+// control above them. The procedures take the state, not the control, so they need nothing of the
+// control's events or lifetime; only tolvane.h (the control) includes the procedures. The
+// dependency runs state <- layout, hostrules <- control, never from the state upwards.
 #pragma once
 
 #include <cstddef>

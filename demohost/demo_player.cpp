@@ -14,50 +14,50 @@ void DemoPlayer::failed(const std::string& object, const std::string& what, cons
   recorder_.recordFailure(object, what, error);
 }
 
-void DemoPlayer::apply(const app::Step& step) {
+void DemoPlayer::play(const app::LoadStep&) {
+  form_->loadControl();
+  form_->raiseLoad();
+}
+
+void DemoPlayer::play(const app::ResizeStep& resize) { form_->resizeTo(resize.width, resize.height); }
+void DemoPlayer::play(const app::MinimizeStep&) { form_->minimize(); }
+void DemoPlayer::play(const app::RestoreStep&) { form_->restore(); }
+// A real window is maximised to the screen's work area; a size the scenario gives is not used.
+void DemoPlayer::play(const app::MaximizeStep&) { form_->maximize(); }
+
+void DemoPlayer::play(const app::SetStep& set) {
   HostForm& form = *form_;
-  if (std::holds_alternative<app::LoadStep>(step)) {
-    // The host loads the control (its ReadProperties attaches it), then raises the form's Load.
-    form.loadControl();
-    form.raiseLoad();
-  } else if (const auto* resize = std::get_if<app::ResizeStep>(&step)) {
-    form.resizeTo(resize->width, resize->height);
-  } else if (std::holds_alternative<app::MinimizeStep>(step)) {
-    form.minimize();
-  } else if (std::holds_alternative<app::RestoreStep>(step)) {
-    form.restore();
-  } else if (std::holds_alternative<app::MaximizeStep>(step)) {
-    // A real window is maximised to the screen's work area; a size the scenario gives is not used.
-    form.maximize();
-  } else if (const auto* set = std::get_if<app::SetStep>(&step)) {
-    try {
-      if (set->object == form.controlName() && app::isControlProperty(set->member)) {
-        if (form.control() == nullptr) throw host::HostError(host::Failure::NotAttached, set->object + " is not loaded");
-        host::dispatch::DispatchObject(form.control()).put(set->member, set->value);
-      } else {
-        form.setDirect(set->object, set->member, set->value);
-      }
-    } catch (const host::HostError& e) {
-      failed(set->object, "set " + set->member, e.what());
+  try {
+    if (set.object == form.controlName() && app::isControlProperty(set.member)) {
+      if (form.control() == nullptr) throw host::HostError(host::Failure::NotAttached, set.object + " is not loaded");
+      host::dispatch::DispatchObject(form.control()).put(set.member, set.value);
+    } else {
+      form.setDirect(set.object, set.member, set.value);
     }
-  } else if (const auto* call = std::get_if<app::CallStep>(&step)) {
-    try {
-      if (form.control() == nullptr) throw host::HostError(host::Failure::NotAttached, call->object + " is not loaded");
-      host::dispatch::DispatchObject(form.control()).call(call->method, {});
-    } catch (const host::HostError& e) {
-      failed(call->object, call->method, e.what());
-    }
-  } else if (const auto* fail = std::get_if<app::FailStep>(&step)) {
-    recorder_.failOn(fail->object, fail->member, fail->op);
-  } else if (std::holds_alternative<app::ScreenStep>(step)) {
-    failed("Screen", "set", "the demo host plays on the real screen, whose metrics a scenario cannot change");
+  } catch (const host::HostError& e) {
+    failed(set.object, "set " + set.member, e.what());
   }
-  HostForm::pump();
+}
+
+void DemoPlayer::play(const app::CallStep& call) {
+  try {
+    if (form_->control() == nullptr) throw host::HostError(host::Failure::NotAttached, call.object + " is not loaded");
+    host::dispatch::DispatchObject(form_->control()).call(call.method, {});
+  } catch (const host::HostError& e) {
+    failed(call.object, call.method, e.what());
+  }
+}
+
+void DemoPlayer::play(const app::FailStep& fail) { recorder_.failOn(fail.object, fail.member, fail.op); }
+
+void DemoPlayer::play(const app::ScreenStep&) {
+  failed("Screen", "set", "the demo host plays on the real screen, whose metrics a scenario cannot change");
 }
 
 void DemoPlayer::playStep(std::size_t i, std::ostream* trace) {
   const app::Step& step = scenario_.steps.at(i);
-  apply(step);
+  app::playOn(*this, step);
+  HostForm::pump();
   if (trace != nullptr) {
     *trace << "# step " << i + 1 << ": " << app::describe(step) << '\n';
     const auto& writes = recorder_.writes;

@@ -8,11 +8,12 @@
 #include <string>
 
 #include "app/scenario.h"
+#include "app/step_driver.h"
 #include "demohost/host_form.h"
 
 namespace tolvane::demohost {
 
-class DemoPlayer {
+class DemoPlayer final : private app::StepDriver {
  public:
   explicit DemoPlayer(const app::Scenario& scenario, FormOptions options = {});
 
@@ -24,7 +25,15 @@ class DemoPlayer {
   model::Recorder& recorder() { return recorder_; }
 
  private:
-  void apply(const app::Step& step);
+  void play(const app::LoadStep& step) override;
+  void play(const app::ResizeStep& step) override;
+  void play(const app::MinimizeStep& step) override;
+  void play(const app::RestoreStep& step) override;
+  void play(const app::MaximizeStep& step) override;
+  void play(const app::SetStep& step) override;
+  void play(const app::CallStep& step) override;
+  void play(const app::FailStep& step) override;
+  void play(const app::ScreenStep& step) override;
   void failed(const std::string& object, const std::string& what, const std::string& error);
 
   app::Scenario scenario_;

@@ -3,31 +3,23 @@
 #include <new>
 
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "hostmodel/dispatch/invoke_on.h"
+#include "hostmodel/dispatch/variant.h"
+#include "win/error_boundary.h"
+#include "win/text.h"
 
 namespace tolvane::demohost {
 
-using host::dispatch::guardedInvoke;
 using host::dispatch::invokeOn;
-using host::dispatch::narrow;
 using host::dispatch::toVariant;
+using win::narrow;
 
-ComRef<IDispatch> ExposedDispatch::expose(std::shared_ptr<Exposed> object) {
-  return ComRef<IDispatch>::adopt(new ExposedDispatch(std::move(object)));
+ComPtr<IDispatch> ExposedDispatch::expose(std::shared_ptr<Exposed> object) {
+  return ComPtr<IDispatch>::adopt(new ExposedDispatch(std::move(object)));
 }
 
 host::Value objectValue(IDispatch* dispatch) {
   return host::Value{host::ObjectRef{std::make_shared<host::dispatch::DispatchObject>(dispatch)}};
-}
-
-STDMETHODIMP ExposedDispatch::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP ExposedDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info != nullptr) *info = nullptr;
-  return E_NOTIMPL;
 }
 
 STDMETHODIMP ExposedDispatch::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -36,7 +28,7 @@ STDMETHODIMP ExposedDispatch::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT co
   // Only the member's own name; named arguments are not taken.
   for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
   if (names[0] == nullptr) return E_INVALIDARG;
-  try {
+  return win::resultOf([&] {
     const std::string name = narrow(names[0], static_cast<std::size_t>(lstrlenW(names[0])));
     if (!object_->has(name)) return DISP_E_UNKNOWNNAME;
     for (std::size_t n = 0; n < names_.size(); ++n) {
@@ -48,9 +40,7 @@ STDMETHODIMP ExposedDispatch::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT co
     names_.push_back(name);
     ids[0] = static_cast<DISPID>(names_.size());
     return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDMETHODIMP ExposedDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -63,7 +53,7 @@ STDMETHODIMP ExposedDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DI
   // Keeps the object alive while a member runs that may release the caller's last reference.
   std::shared_ptr<Exposed> object = object_;
   const std::string* name = byIndex ? nullptr : &names_[static_cast<std::size_t>(id) - 1];
-  return guardedInvoke(L"TolvaneDemoHost", exception, [&] {
+  return win::withExcepInfo(L"TolvaneDemoHost", exception, [&] {
     host::Value value;
     const HRESULT hr = invokeOn(*object, name, flags, *params, value);
     if (SUCCEEDED(hr) && result != nullptr) toVariant(value, result);

@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
-#include "hostmodel/dispatch/com_object.h"
-#include "hostmodel/dispatch/com_ref.h"
 #include "hostmodel/host.h"
+#include "win/untyped_dispatch.h"
+#include "win/com_ptr.h"
 
 namespace tolvane::demohost {
 
-using host::dispatch::ComRef;
+using win::ComPtr;
 
 class Exposed : public host::Object {
  public:
@@ -26,15 +26,13 @@ class Exposed : public host::Object {
   virtual bool indexed() const { return false; }
 };
 
-class ExposedDispatch : public host::dispatch::ComObject<IDispatch> {
+class ExposedDispatch : public win::UntypedDispatch<IDispatch> {
  public:
   explicit ExposedDispatch(std::shared_ptr<Exposed> object) : object_(std::move(object)) {}
 
   // A new adapter with one reference, which the caller owns.
-  static ComRef<IDispatch> expose(std::shared_ptr<Exposed> object);
+  static ComPtr<IDispatch> expose(std::shared_ptr<Exposed> object);
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
   STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
                       EXCEPINFO* exception, UINT* argError) override;

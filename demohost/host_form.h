@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "hostmodel/dispatch/com_ref.h"
+#include "win/com_ptr.h"
 #include "hostmodel/model/model_form.h"
 #include "hostmodel/model/trace.h"
 
 namespace tolvane::demohost {
 
-using host::dispatch::ComRef;
+using win::ComPtr;
 
 struct FormOptions {
   // False: the form's class raises neither Load nor Resize (a plain panel), so it is no form to a
@@ -94,9 +94,9 @@ class HostForm {
   HWND window_ = nullptr;
   std::unique_ptr<Objects> objects_;
   std::string controlName_;
-  ComRef<IOleObject> oleControl_;
-  ComRef<IDispatch> control_;
-  ComRef<IOleClientSite> site_;
+  ComPtr<IOleObject> oleControl_;
+  ComPtr<IDispatch> control_;
+  ComPtr<IOleClientSite> site_;
   int resizes_ = 0;
   int lastState_ = -1;
   SIZE lastClient_{-1, -1};

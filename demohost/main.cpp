@@ -14,8 +14,8 @@
 
 #include "app/scenario.h"
 #include "demohost/demo_player.h"
-#include "demohost/png.h"
-#include "hostmodel/dispatch/dispatch_object.h"
+#include "demohost/screenshot.h"
+#include "win/text.h"
 
 namespace {
 
@@ -66,7 +66,7 @@ int play(const std::string& file, bool trace, bool state, const std::wstring& sc
     Sleep(100);  // lets the X server show what was drawn before it is read back
     wchar_t name[32];
     wsprintfW(name, L"\\step-%02u.png", static_cast<unsigned>(i + 1));
-    if (!tolvane::demohost::writePng(tolvane::demohost::captureWindow(player.form().window()), screenshots + name)) {
+    if (!tolvane::demohost::writeScreenshot(player.form().window(), screenshots + name)) {
       std::cerr << "tolvane-demohost: cannot write the screenshot of step " << i + 1 << '\n';
       ++failures;
     }
@@ -87,7 +87,7 @@ int wmain() {
   int argc = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(tolvane::host::dispatch::narrow(wide[i], wcslen(wide[i])));
+  for (int i = 1; i < argc; ++i) args.push_back(tolvane::win::narrow(wide[i], wcslen(wide[i])));
   LocalFree(wide);
 
   int result = 0;
@@ -104,7 +104,7 @@ int wmain() {
         } else if (args[i] == "--state") {
           state = true;
         } else if (args[i] == "--screenshots" && i + 1 < args.size()) {
-          screenshots = tolvane::host::dispatch::widen(args[++i]);
+          screenshots = tolvane::win::widen(args[++i]);
           CreateDirectoryW(screenshots.c_str(), nullptr);
         } else {
           result = usage();

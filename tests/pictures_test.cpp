@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <map>
 #include <regex>
 #include <set>
@@ -14,45 +15,25 @@
 #include <string>
 #include <vector>
 
+#include "app/animation.h"
 #include "app/gallery.h"
 #include "app/player.h"
 #include "app/scenario.h"
 #include "app/svg.h"
+#include "tests/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tolvane;
 using namespace tolvane::app;
+using tolvane::testing::CliResult;
+using tolvane::testing::quoted;
+using tolvane::testing::readFile;
+using tolvane::testing::run;
+using tolvane::testing::TempDir;
 
 const fs::path kExamples = fs::path(TOLVANE_SOURCE_DIR) / "examples";
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// A directory of its own for one test, removed afterwards.
-class TempDir {
- public:
-  TempDir() {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() /
-            ("tolvane-" + std::string(info->test_suite_name()) + "-" + info->name() + "-" + std::to_string(::getpid()));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 bool validUtf8(const std::string& s) {
   for (std::size_t i = 0; i < s.size();) {
@@ -219,11 +200,12 @@ TEST(XmlEscape, ControlNamesAndCaptionsCannotBreakThePicture) {
   form.controls.back().kind = "Command<Button>";
   form.controls.push_back(control("lbl'</text><script>'", 100, 600, 3000, 300, false));
   model::ModelWorld world(form, {});
-  const std::string svg = drawForm(*world.form, world.screen->metrics(), {"title & <b>", {"note \"1\" \x01"}}).svg;
+  const std::string svg = drawForm(*world.form, world.screen->metrics(), {"title & <b>", "change <\"&\">", {"note \"1\" \x01"}}).svg;
   EXPECT_EQ(xmlProblem(svg), "");
   EXPECT_NE(svg.find("data-name=\"cmd&quot;A&amp;B&quot;\""), std::string::npos);
   EXPECT_NE(svg.find("lbl&apos;&lt;/text&gt;&lt;script&gt;&apos;"), std::string::npos);
   EXPECT_NE(svg.find("title &amp; &lt;b&gt;"), std::string::npos);
+  EXPECT_NE(svg.find("Change: change &lt;&quot;&amp;&quot;&gt;"), std::string::npos);
   EXPECT_EQ(svg.find("<script"), std::string::npos);
 }
 
@@ -303,7 +285,7 @@ TEST(Pictures, OddGeometryIsDrawnWithoutBreakingThePicture) {
   form.controls.push_back(control("lstNegative", 500, 500, -400, 300));
   form.controls.push_back(control("lblFar", 1e12, -1e12, 100, 100));
   model::ModelWorld world(form, {.width = 15360, .twipsPerPixelX = 0});
-  const Picture picture = drawForm(*world.form, world.screen->metrics(), {"odd", {}});
+  const Picture picture = drawForm(*world.form, world.screen->metrics(), {"odd", "", {}});
   EXPECT_EQ(xmlProblem(picture.svg), "");
   EXPECT_EQ(picture.svg.find("nan"), std::string::npos);
   EXPECT_EQ(picture.svg.find("inf"), std::string::npos);
@@ -316,6 +298,206 @@ TEST(Pictures, OddGeometryIsDrawnWithoutBreakingThePicture) {
   const auto rects = controlRects(picture.svg);
   ASSERT_EQ(rects.count("lstNegative"), 1u);
   EXPECT_EQ(number(rects.at("lstNegative"), "width"), 400);
+}
+
+// The marks of change in one picture: the names on `class="..."` elements of one kind.
+std::map<std::string, std::map<std::string, std::string>> marked(const std::string& svg, const std::string& cls) {
+  std::map<std::string, std::map<std::string, std::string>> out;
+  const std::regex re("<(rect|g) class=\"" + cls + "\"[^>]*>");
+  for (std::sregex_iterator it(svg.begin(), svg.end(), re), endIt; it != endIt; ++it) {
+    auto attrs = attributes(it->str());
+    out.emplace(attrs["data-name"], std::move(attrs));
+  }
+  return out;
+}
+
+bool hiddenClass(const std::map<std::string, std::string>& rect) {
+  return (" " + rect.at("class") + " ").find(" hidden ") != std::string::npos;
+}
+
+// Held against the pictures alone: a control whose rect differs from the picture before has a
+// highlight and a ghost at the earlier rect; one whose rect is the same has neither; a control
+// that turned hidden or visible carries the matching tag; the caption says "no change" or
+// "layout recorded" exactly when no rect and no size of the form differs.
+TEST(Pictures, EachPictureMarksWhatItsStepChanged) {
+  for (const fs::path& file : exampleFiles()) {
+    SCOPED_TRACE(file.filename().string());
+    TempDir dir;
+    Player player(loadScenario(file.string()));
+    const PlayedPictures played = playWithPictures(player, dir.path(), "test", nullptr);
+    std::string previous = readFile(dir.path() / played.pictures[0].name);
+    EXPECT_EQ(previous.find("class=\"change\""), std::string::npos) << "the first picture has nothing to compare";
+    for (std::size_t i = 1; i < played.pictures.size(); ++i) {
+      SCOPED_TRACE(played.pictures[i].name);
+      const std::string svg = readFile(dir.path() / played.pictures[i].name);
+      const auto before = controlRects(previous), after = controlRects(svg);
+      const auto changed = marked(svg, "changed"), ghosts = marked(svg, "ghost");
+      const auto hiddenTags = marked(svg, "tag hidden"), shownTags = marked(svg, "tag shown");
+      bool anyDifference = false;
+      for (const auto& [name, rect] : after) {
+        const auto was = before.find(name);
+        ASSERT_NE(was, before.end()) << name;
+        bool moved = false;
+        for (const char* key : {"x", "y", "width", "height"}) moved = moved || rect.at(key) != was->second.at(key);
+        EXPECT_EQ(changed.count(name), moved ? 1u : 0u) << name;
+        EXPECT_EQ(ghosts.count(name), moved ? 1u : 0u) << name;
+        if (moved && ghosts.count(name)) {
+          for (const char* key : {"x", "y", "width", "height"}) EXPECT_EQ(ghosts.at(name).at(key), was->second.at(key)) << name;
+        }
+        const bool nowHidden = hiddenClass(rect), wasHidden = hiddenClass(was->second);
+        EXPECT_EQ(hiddenTags.count(name), nowHidden && !wasHidden ? 1u : 0u) << name;
+        EXPECT_EQ(shownTags.count(name), !nowHidden && wasHidden ? 1u : 0u) << name;
+        anyDifference = anyDifference || moved || nowHidden != wasHidden;
+      }
+      std::smatch formLine, formLineBefore;
+      const std::regex formRe("Form [^<]*");
+      std::regex_search(svg, formLine, formRe);
+      std::regex_search(previous, formLineBefore, formRe);
+      anyDifference = anyDifference || formLine.str() != formLineBefore.str();
+      std::smatch change;
+      ASSERT_TRUE(std::regex_search(svg, change, std::regex("class=\"change\"[^>]*>Change: ([^<]*)<")));
+      const bool quiet = change.str(1) == "no change" || change.str(1) == "layout recorded";
+      // Font sizes change without moving a rect; the caption names them.
+      if (change.str(1).find("font size") == std::string::npos) {
+        EXPECT_EQ(quiet, !anyDifference) << change.str(1);
+      }
+      previous = svg;
+    }
+  }
+}
+
+TEST(Pictures, TheStepThatOnlyTakesTheSnapshotSaysLayoutRecorded) {
+  TempDir dir;
+  Player player(loadScenario((kExamples / "host-form.json").string()));
+  const PlayedPictures played = playWithPictures(player, dir.path(), "test", nullptr);
+  ASSERT_GE(played.pictures.size(), 4u);
+  EXPECT_EQ(played.pictures[1].change, "no change");        // load
+  EXPECT_EQ(played.pictures[2].change, "layout recorded");  // the first resize takes the snapshot
+  EXPECT_NE(played.pictures[3].change.find("form resized to 12000 \xC3\x97 9000, "), std::string::npos);
+  EXPECT_NE(readFile(dir.path() / played.pictures[2].name).find(">Change: layout recorded<"), std::string::npos);
+
+  // A second Load drops the snapshot and records nothing; the resize after it records again.
+  Scenario again = loadScenario((kExamples / "host-form.json").string());
+  again.steps = {LoadStep{}, ResizeStep{9600, 7200}, LoadStep{}, ResizeStep{9600, 7200}};
+  TempDir other;
+  Player player2(again);
+  const PlayedPictures replayed = playWithPictures(player2, other.path(), "test", nullptr);
+  ASSERT_EQ(replayed.pictures.size(), 5u);
+  EXPECT_EQ(replayed.pictures[3].change, "no change");
+  EXPECT_EQ(replayed.pictures[4].change, "layout recorded");
+}
+
+std::string legendOf(const std::string& svg) {
+  const std::size_t start = svg.find("<g id=\"legend\"");
+  return start == std::string::npos ? "" : svg.substr(start, svg.find("</g>", start) - start);
+}
+
+TEST(Pictures, LegendListsOnlyTheKindsTheFormHas) {
+  struct Case {
+    const char* what;
+    std::vector<model::ControlSpec> controls;
+    std::vector<std::string> listed, notListed;
+  };
+  model::ControlSpec button = control("cmdGo", 100, 100, 1200, 375);
+  button.kind = "CommandButton";
+  model::ControlSpec pane = control("lstAllRecs", 100, 600, 3000, 2000);
+  model::ControlSpec hiddenTree = control("TreeView1", 100, 600, 3000, 2000, false);
+  const Case cases[] = {
+      {"a label and a button", {control("lblStatus", 100, 3000, 2000, 300), button}, {"other control", "button"},
+       {"splitter", "lstAllRecs", "TreeView1", "browser pane", "hidden (Visible", "Tolvane control"}},
+      {"a pane, a hidden tree", {pane, hiddenTree}, {"lstAllRecs", "TreeView1", "hidden (Visible"},
+       {"button", "other control", "lstSearchResults", "splitter"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    model::FormSpec form;
+    form.controls = c.controls;
+    model::ModelWorld world(form, {});
+    const std::string legend = legendOf(drawForm(*world.form, world.screen->metrics(), {"legend", "", {}}).svg);
+    for (const auto& text : c.listed) EXPECT_NE(legend.find(">" + text), std::string::npos) << text;
+    for (const auto& text : c.notListed) EXPECT_EQ(legend.find(">" + text), std::string::npos) << text;
+  }
+}
+
+// A form too large, or of no finite size, is drawn at a sane size, and the caption says it was
+// clamped; no coordinate is written as inf or NaN.
+TEST(Pictures, HugeOrNonFiniteFormsAreDrawnClampedAndSaySo) {
+  struct Case {
+    const char* what;
+    double width, height, frameWidth, frameHeight;
+  };
+  // A frame wider than any number makes the inner area, the outer size less the frame, infinite.
+  for (const Case& c : {Case{"huge", 1e306, 1e306, 120, 405}, Case{"wide", 4e6, 7200, 120, 405},
+                        Case{"infinite inner width", 1.5e308, 7200, -1.5e308, 405},
+                        Case{"infinite inner height", 9600, 1.5e308, 120, -1.5e308},
+                        Case{"-inf inner width", -1.5e308, 7200, 1.5e308, 405}}) {
+    SCOPED_TRACE(c.what);
+    model::FormSpec form;
+    form.width = c.width;
+    form.height = c.height;
+    form.frameWidth = c.frameWidth;
+    form.frameHeight = c.frameHeight;
+    form.controls.push_back(control("lstAllRecs", 100, 100, std::min(c.width / 2, 1e300), 3000));
+    model::ModelWorld world(form, {});
+    const Picture picture = drawForm(*world.form, world.screen->metrics(), {"clamped", "", {}});
+    EXPECT_EQ(xmlProblem(picture.svg), "");
+    EXPECT_LE(picture.width, kMaxDrawnPixels + 100);
+    EXPECT_LE(picture.height, kMaxDrawnPixels + 400);
+    EXPECT_FALSE(std::regex_search(picture.svg, std::regex("=\"[^\"]*(inf|nan|NaN)[^\"]*\""))) << "a coordinate is not finite";
+    EXPECT_NE(picture.svg.find(">Clamped: "), std::string::npos);
+  }
+}
+
+// The animation follows each control through the states the play leaves: every place a control
+// takes is among its animated values, and every animation is well formed for SMIL.
+TEST(Animation, FollowsEveryControlThroughThePlay) {
+  for (const char* example : {"host-form-narrowed.json", "low-res-640.json", "keep-ratio.json"}) {
+    SCOPED_TRACE(example);
+    const Scenario scenario = loadScenario((kExamples / example).string());
+    Player player(scenario);
+    std::vector<FormFrame> frames{captureFrame(*player.world().form)};
+    std::map<std::string, std::set<std::string>> lefts;  // every Left each control takes, as the picture writes it
+    for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+      player.playStep(i);
+      frames.push_back(captureFrame(*player.world().form));
+      for (const auto& c : player.world().form->controls()) {
+        if (c->kind() != "Tolvane" && c->has(model::Member::Left)) lefts[c->name()].insert(svgNumber(c->left()));
+      }
+    }
+    std::vector<AnimationFrame> animation;
+    for (const auto& frame : frames) animation.push_back({&frame, "a frame"});
+    const std::string svg = drawAnimation(example, animation);
+    EXPECT_EQ(xmlProblem(svg), "");
+    EXPECT_EQ(svg.find("<script"), std::string::npos);
+
+    const std::regex animateRe("<animate attributeName=\"([a-z]+)\"[^>]*keyTimes=\"([^\"]*)\" values=\"([^\"]*)\"");
+    std::size_t animations = 0;
+    for (std::sregex_iterator it(svg.begin(), svg.end(), animateRe), endIt; it != endIt; ++it) {
+      ++animations;
+      std::vector<double> times;
+      std::stringstream keyTimes(it->str(2));
+      for (std::string t; std::getline(keyTimes, t, ';');) times.push_back(std::stod(t));
+      const std::string valueList = it->str(3);
+      const auto values = std::count(valueList.begin(), valueList.end(), ';') + 1;
+      EXPECT_EQ(static_cast<std::size_t>(values), times.size()) << it->str();
+      EXPECT_EQ(times.front(), 0);
+      EXPECT_TRUE(std::is_sorted(times.begin(), times.end())) << it->str(2);
+      if (it->str().find("calcMode=\"linear\"") != std::string::npos) {
+        EXPECT_EQ(times.back(), 1);
+      }
+    }
+    EXPECT_GT(animations, 0u);
+
+    for (const auto& [name, taken] : lefts) {
+      std::smatch m;
+      const std::regex controlRe("data-name=\"" + name + "\"[^>]*>(<animate[^>]*>)?<rect x=\"([^\"]*)\"[^>]*>(<animate attributeName=\"x\"[^>]*values=\"([^\"]*)\")?");
+      ASSERT_TRUE(std::regex_search(svg, m, controlRe)) << name;
+      std::set<std::string> animated{m.str(2)};
+      std::stringstream values(m.str(4));
+      for (std::string v; std::getline(values, v, ';');) animated.insert(v);
+      for (const auto& left : taken) EXPECT_TRUE(animated.count(left)) << name << " never shown at Left " << left;
+    }
+  }
 }
 
 // What each example is there to show, so that an example that stops showing it is noticed.
@@ -438,24 +620,6 @@ TEST(Examples, EveryExamplePlaysWithoutUnexpectedFailures) {
   for (const auto& [name, claim] : claims()) EXPECT_TRUE(fs::exists(kExamples / name)) << name;
 }
 
-// The command line, run as a user runs it.
-struct CliResult {
-  int status;
-  std::string out, err;
-};
-
-CliResult run(const std::string& args, const fs::path& dir) {
-  const fs::path out = dir / "stdout.txt", err = dir / "stderr.txt";
-  const std::string command =
-      std::string("'") + TOLVANE_CLI + "' " + args + " >'" + out.string() + "' 2>'" + err.string() + "'";
-  const int raw = std::system(command.c_str());
-  CliResult result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
-  fs::remove(out);
-  fs::remove(err);
-  return result;
-}
-
-std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
 
 TEST(Cli, SvgWritesOnePicturePerStepBesideTheTrace) {
   TempDir dir;
@@ -507,21 +671,70 @@ TEST(Cli, UnwritablePictureFolderIsOneClearError) {
   }
 }
 
-TEST(Cli, GalleryShowsEveryExampleAndSaysWhere) {
+// The form as a user would compare it: every control's row of the state table, the form's size
+// and window state.
+std::string stateOf(Player& player) {
+  std::ostringstream out;
+  player.printState(out);
+  const auto& form = *player.world().form;
+  out << form.width() << ' ' << form.height() << ' ' << form.windowState();
+  return out.str();
+}
+
+// The part of the page from `from` to the next `until` (or to the end).
+std::string between(const std::string& page, const std::string& from, const std::string& until) {
+  const std::size_t start = page.find(from);
+  if (start == std::string::npos) return "";
+  const std::size_t end = page.find(until, start + from.size());
+  return page.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// Every example leads with its description; each step that changes the form is a before/after
+// pair (the state before drawn plain, the state after with its change), and each step that does
+// not is named in a one-line list.
+TEST(Cli, GalleryShowsEveryChangeAsAPairAndCollapsesTheRest) {
   TempDir dir;
   const CliResult r = run("gallery " + quoted(dir.path() / "gallery") + " --examples " + quoted(kExamples), dir.path());
   ASSERT_EQ(r.status, 0) << r.err;
   const fs::path index = dir.path() / "gallery" / "index.html";
   EXPECT_NE(r.out.find(index.string()), std::string::npos) << r.out;
   const std::string page = readFile(index);
+  EXPECT_EQ(page.find("<script"), std::string::npos);
   for (const fs::path& file : exampleFiles()) {
+    SCOPED_TRACE(file.filename().string());
+    const std::string name = file.stem().string();
     const Scenario scenario = loadScenario(file.string());
-    EXPECT_NE(page.find(escapeXml(scenario.description)), std::string::npos) << file;
-    for (std::size_t i = 0; i <= scenario.steps.size(); ++i) {
-      const std::string picture = file.stem().string() + "/" + pictureName(i, scenario.steps.size());
-      EXPECT_NE(page.find("src=\"" + picture + "\""), std::string::npos) << picture;
-      EXPECT_TRUE(fs::exists(dir.path() / "gallery" / picture)) << picture;
+    const std::string section = between(page, "<section id=\"" + name + "\">", "</section>");
+    ASSERT_FALSE(section.empty());
+    const std::size_t description = section.find(escapeXml(scenario.description));
+    EXPECT_LT(description, section.find("<li")) << "the description comes first";
+    EXPECT_NE(section.find("src=\"" + name + "/animation.svg\""), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir.path() / "gallery" / name / "animation.svg"));
+
+    Player player(scenario);
+    std::size_t pairs = 0;
+    for (std::size_t i = 0; i < scenario.steps.size(); ++i) {
+      const std::string before = stateOf(player);
+      player.playStep(i);
+      const bool changed = stateOf(player) != before;
+      const std::string after = name + "/" + pictureName(i + 1, scenario.steps.size());
+      const std::string plain = name + "/" + pictureName(i, scenario.steps.size());
+      const std::string pair = between(section, "<li class=\"pair\"><h3>step " + std::to_string(i + 1) + " of", "</li>");
+      if (changed) {
+        ++pairs;
+        EXPECT_NE(pair.find("src=\"" + plain.substr(0, plain.size() - 4) + "-plain.svg\""), std::string::npos) << after;
+        EXPECT_LT(pair.find("-plain.svg"), pair.find("src=\"" + after + "\"")) << "before, then after";
+      } else {
+        EXPECT_EQ(pair, "") << after << " changed nothing but has a pair";
+        bool listed = false;
+        for (std::size_t at = section.find("<li class=\"quiet\">"); at != std::string::npos && !listed;
+             at = section.find("<li class=\"quiet\">", at + 1)) {
+          listed = section.substr(at, section.find("</li>", at) - at).find(escapeXml(describe(scenario.steps[i]))) != std::string::npos;
+        }
+        EXPECT_TRUE(listed) << "step " << i + 1 << " is not in a line of unchanged steps";
+      }
     }
+    EXPECT_GT(pairs, 0u) << "every example changes the form at least once";
   }
 }
 
@@ -537,6 +750,95 @@ TEST(Cli, GalleryListsABrokenExampleAndStillPlaysTheOthers) {
   const std::string page = readFile(dir.path() / "gallery" / "index.html");
   EXPECT_NE(page.find("Not played: "), std::string::npos);
   EXPECT_TRUE(fs::exists(dir.path() / "gallery" / "good" / "step-06.svg"));
+}
+
+TEST(Gallery, FolderNamesAndLinksCannotLeaveTheGallery) {
+  struct Case {
+    const char* stem;
+    const char* folder;
+  };
+  for (const Case& c : {Case{"host-form", "host-form"}, {"..", "example"}, {".", "example"}, {"", "example"},
+                        {"a#b?c%d", "a_b_c_d"}, {"javascript:alert(1)", "javascript_alert_1_"}, {"index.html", "index_html"},
+                        {"../../etc", "_etc"}, {"caf\xC3\xA9", "caf_"}}) {
+    EXPECT_EQ(safeFolderName(c.stem), c.folder) << c.stem;
+  }
+  struct Link {
+    const char* path;
+    const char* link;
+  };
+  for (const Link& c : {Link{"host-form/step-01.svg", "host-form/step-01.svg"}, {"a#b/x?y", "a%23b/x%3Fy"},
+                        {"100%", "100%25"}, {"javascript:x", "javascript%3Ax"}, {"\"><img", "%22%3E%3Cimg"},
+                        {"caf\xC3\xA9", "caf%C3%A9"}}) {
+    EXPECT_EQ(linkPath(c.path), c.link) << c.path;
+  }
+}
+
+// Example files with names that are paths, URL syntax or a scheme all play into folders of their
+// own inside the gallery, and every link on the page is a relative path that finds its file.
+TEST(Cli, GalleryKeepsHostileExampleNamesInsideItsFolder) {
+  TempDir dir;
+  const fs::path examples = dir.path() / "examples", out = dir.path() / "out" / "gallery";
+  fs::create_directories(examples);
+  const std::vector<std::string> names = {"...json", "..json", "a#b.json", "what?.json", "100%.json",
+                                          "javascript:alert(1).json", "index.html.json", "a?b.json"};
+  for (const auto& name : names) fs::copy_file(kExamples / "host-form.json", examples / name);
+  const CliResult r = run("gallery " + quoted(out) + " --examples " + quoted(examples), dir.path());
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("Gallery of " + std::to_string(names.size()) + " examples"), std::string::npos) << r.out;
+  // Nothing was written beside the gallery.
+  std::set<std::string> beside;
+  for (const auto& entry : fs::directory_iterator(dir.path() / "out")) beside.insert(entry.path().filename().string());
+  EXPECT_EQ(beside, std::set<std::string>{"gallery"});
+  EXPECT_FALSE(fs::exists(dir.path() / "trace.txt"));
+
+  const std::string page = readFile(out / "index.html");
+  std::set<std::string> folders;
+  const std::regex linkRe("(href|src)=\"([^\"]*)\"");
+  std::size_t links = 0;
+  for (std::sregex_iterator it(page.begin(), page.end(), linkRe), endIt; it != endIt; ++it) {
+    ++links;
+    const std::string link = it->str(2);
+    EXPECT_TRUE(std::regex_match(link, std::regex("[A-Za-z0-9_][-A-Za-z0-9_./~%]*"))) << link;
+    EXPECT_EQ(link.find(".."), std::string::npos) << link;
+    EXPECT_TRUE(fs::is_regular_file(out / link)) << link;  // no byte needed decoding: names are plain
+    folders.insert(link.substr(0, link.find('/')));
+  }
+  EXPECT_GT(links, 0u);
+  EXPECT_EQ(folders.size(), names.size()) << "each example has a folder of its own";
+  for (const auto& name : names) EXPECT_NE(page.find("<h2>" + escapeXml(name) + "</h2>"), std::string::npos) << name;
+}
+
+// A file system error for one example (a link loop, a dangling link, a folder that cannot be
+// made) is one line naming it; the other examples still play.
+TEST(Cli, GalleryReportsAFileSystemErrorForOneExampleAndPlaysTheOthers) {
+  TempDir dir;
+  const fs::path examples = dir.path() / "examples", out = dir.path() / "gallery";
+  fs::create_directories(examples);
+  fs::create_directories(out);
+  fs::copy_file(kExamples / "host-form.json", examples / "good.json");
+  fs::copy_file(kExamples / "host-form.json", examples / "blocked.json");
+  std::ofstream(out / "blocked") << "a file where the example's folder would go";
+  fs::create_symlink("loop.json", examples / "loop.json");
+  fs::create_symlink("nowhere.json", examples / "dangling.json");
+  const CliResult r = run("gallery " + quoted(out) + " --examples " + quoted(examples), dir.path());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("Gallery of 1 example written"), std::string::npos) << r.out << r.err;
+  EXPECT_TRUE(fs::exists(out / "good" / "step-06.svg"));
+  std::vector<std::string> lines;
+  std::stringstream err(r.err);
+  for (std::string line; std::getline(err, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u) << r.err;
+  for (const char* name : {"blocked", "dangling.json", "loop.json"}) {
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+                return l.rfind("tolvane: ", 0) == 0 && l.find(name) != std::string::npos;
+              }),
+              1)
+        << name << "\n" << r.err;
+  }
+  const std::string page = readFile(out / "index.html");
+  for (const char* name : {"blocked.json", "dangling.json", "loop.json"}) {
+    EXPECT_NE(page.find("<h2>" + std::string(name) + "</h2>\n<p class=\"problem\">Not played: "), std::string::npos) << name;
+  }
 }
 
 }  // namespace

@@ -34,6 +34,9 @@
 #include "bench/wine/model_dispatch.h"
 #include "control/tolvane.h"
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "win/untyped_dispatch.h"
+#include "win/com_ptr.h"
+#include "win/text.h"
 #include "hostmodel/model/model_form.h"
 
 namespace {
@@ -43,7 +46,7 @@ using tolvane::bench::CallCounts;
 using tolvane::bench::Exposer;
 using tolvane::host::ObjectRef;
 using tolvane::host::Value;
-using tolvane::host::dispatch::ComRef;
+using tolvane::win::ComPtr;
 using tolvane::host::dispatch::DispatchObject;
 using tolvane::model::ModelWorld;
 
@@ -75,7 +78,7 @@ double wallSeconds() {
 // properties from the container itself, not from the form.
 class DispatchSite final : public tolvane::host::Site {
  public:
-  DispatchSite(tolvane::model::ModelSite& container, ComRef<IDispatch> extender)
+  DispatchSite(tolvane::model::ModelSite& container, ComPtr<IDispatch> extender)
       : container_(container), extender_(std::move(extender)) {}
   Value ambient(std::string_view name) override { return container_.ambient(name); }
   ObjectRef extender() override { return std::make_shared<DispatchObject>(extender_.get()); }
@@ -83,7 +86,7 @@ class DispatchSite final : public tolvane::host::Site {
 
  private:
   tolvane::model::ModelSite& container_;
-  ComRef<IDispatch> extender_;
+  ComPtr<IDispatch> extender_;
 };
 
 // One form with its control, loaded, shown (the snapshot), dragged larger and refreshed once, so
@@ -177,20 +180,8 @@ struct CallCosts {
   double callerStore;
 };
 
-class IdleDispatch final : public IDispatch {
+class IdleDispatch final : public tolvane::win::UntypedDispatch<IDispatch> {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    *out = iid == IID_IUnknown || iid == IID_IDispatch ? static_cast<IDispatch*>(this) : nullptr;
-    return *out != nullptr ? S_OK : E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID* ids) override {
     ids[0] = 1;
     return S_OK;
@@ -203,19 +194,19 @@ class IdleDispatch final : public IDispatch {
 
 CallCosts callCosts(Exposer& exposer, const ModelWorld& world, double seconds) {
   auto control = world.form->find("ctl100");
-  ComRef<IDispatch> late = exposer.expose(control);
+  ComPtr<IDispatch> late = exposer.expose(control);
   DispatchObject binding(late.get());
   const Value value{static_cast<float>(control->left())};
   auto lookup = [&] {
-    std::wstring name = tolvane::host::dispatch::widen("Left");
+    std::wstring name = tolvane::win::widen("Left");
     LPOLESTR names[] = {name.data()};
     DISPID id = DISPID_UNKNOWN;
     late->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   };
   auto invokeStore = [&] { binding.put("Left", value); };
   auto directStore = [&] { control->put("Left", value); };
-  IdleDispatch idle;
-  DispatchObject idleBinding(&idle);
+  const auto idle = ComPtr<IdleDispatch>::adopt(new IdleDispatch());
+  DispatchObject idleBinding(idle.get());
   auto callerStore = [&] { idleBinding.put("Left", value); };
   CallCosts costs{1e9, 1e9, 1e9, 1e9};
   constexpr long kCalls = 1000;

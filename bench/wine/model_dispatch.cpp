@@ -6,43 +6,34 @@
 #include <new>
 #include <utility>
 
-#include "hostmodel/dispatch/com_object.h"
-#include "hostmodel/dispatch/dispatch_object.h"
-#include "hostmodel/dispatch/single_connection_point.h"
+#include "hostmodel/dispatch/dispatch_form.h"
+#include "hostmodel/dispatch/invoke_on.h"
+#include "hostmodel/dispatch/variant.h"
+#include "win/untyped_dispatch.h"
+#include "win/connection_point.h"
+#include "win/error_boundary.h"
+#include "win/excep_info.h"
+#include "win/host_failure.h"
+#include "win/text.h"
+#include "win/type_attributes.h"
 
 namespace tolvane::bench {
 
 namespace {
 
 using host::HostError;
-using host::dispatch::ComObject;
-using host::dispatch::guardedInvoke;
 using host::dispatch::invokeOn;
-using host::dispatch::exceptionOf;
-using host::dispatch::failureOf;
-using host::dispatch::handOut;
-using host::dispatch::interfaceOf;
-using host::dispatch::narrow;
-using host::dispatch::SingleConnectionPoint;
 using host::dispatch::toVariant;
+using win::narrow;
 
 // The form's events as the demo host's type library numbers them.
 constexpr DISPID kLoad = 1;
 constexpr DISPID kResize = 2;
 
-class ObjectDispatch : public ComObject<IDispatch> {
+class ObjectDispatch : public win::UntypedDispatch<IDispatch> {
  public:
   ObjectDispatch(Exposer& exposer, host::ObjectRef object) : exposer_(exposer), object_(std::move(object)) {}
 
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
 
   // Every name has an identifier; a member the object lacks fails when it is invoked, with the
   // object's own error.
@@ -50,15 +41,13 @@ class ObjectDispatch : public ComObject<IDispatch> {
     ++exposer_.counts.names;
     if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (names == nullptr || ids == nullptr) return E_INVALIDARG;
-    try {
+    return win::resultOf([&] {
       for (UINT i = 0; i < count; ++i) {
         if (names[i] == nullptr) return E_INVALIDARG;
         ids[i] = i == 0 ? exposer_.idOf(names[i]) : DISPID_UNKNOWN;
       }
       return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
-    } catch (const std::bad_alloc&) {
-      return E_OUTOFMEMORY;
-    }
+    });
   }
 
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
@@ -71,14 +60,13 @@ class ObjectDispatch : public ComObject<IDispatch> {
     if (result != nullptr) VariantInit(result);
     // The member may drop the caller's last reference to this adapter.
     host::ObjectRef object = object_;
-    return guardedInvoke(L"TolvaneBench", exception, [&] {
+    return win::withExcepInfo(L"TolvaneBench", exception, [&] {
       host::Value value;
       const HRESULT hr = invokeOn(*object, name, flags, *params, value);
       if (FAILED(hr) || result == nullptr) return hr;
       if (const auto* inner = std::get_if<host::ObjectRef>(&value); inner != nullptr && *inner != nullptr) {
         V_VT(result) = VT_DISPATCH;
-        V_DISPATCH(result) = exposer_.expose(*inner).get();
-        V_DISPATCH(result)->AddRef();
+        V_DISPATCH(result) = exposer_.expose(*inner).detach();
       } else {
         toVariant(value, result);
       }
@@ -96,26 +84,20 @@ class ObjectDispatch : public ComObject<IDispatch> {
 // back to the form's event dispatch.
 class EventBridge final : public host::FormEvents {
  public:
-  explicit EventBridge(ComRef<IDispatch> sink) : sink_(std::move(sink)) {}
+  explicit EventBridge(ComPtr<IDispatch> sink) : sink_(std::move(sink)) {}
   void ParentForm_Load() override { deliver(kLoad); }
   void ParentForm_Resize() override { deliver(kResize); }
 
  private:
   void deliver(DISPID id) {
-    ComRef<IDispatch> sink = sink_;
+    ComPtr<IDispatch> sink = sink_;
     DISPPARAMS none{};
-    EXCEPINFO exception{};
-    const HRESULT hr = sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, &exception, nullptr);
-    if (hr == DISP_E_EXCEPTION && exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
-    if (FAILED(hr)) {
-      HostError error = failureOf(hr, &exception, "the event");
-      SysFreeString(exception.bstrSource);
-      SysFreeString(exception.bstrDescription);
-      SysFreeString(exception.bstrHelpFile);
-      throw error;
-    }
+    win::ExcepInfo exception;
+    const HRESULT hr =
+        sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, exception.receive(), nullptr);
+    if (FAILED(hr)) throw win::failureOf(hr, &exception.filled(hr), "the event");
   }
-  ComRef<IDispatch> sink_;
+  ComPtr<IDispatch> sink_;
 };
 
 // The connection of an advised sink: the bridge that calls it and the form's subscription.
@@ -124,40 +106,20 @@ struct Connection {
   host::Subscription subscription;  // dropped before the bridge
 };
 
-class FormDispatch final : public ObjectDispatch,
-                           public IProvideClassInfo,
-                           public SingleConnectionPoint<std::unique_ptr<Connection>> {
+// The form's connection point: an advised sink is bridged to the model form's own events.
+class FormEventsPoint final : public win::ConnectionPoint<std::unique_ptr<Connection>> {
  public:
-  FormDispatch(Exposer& exposer, host::ObjectRef form, IID source)
-      : ObjectDispatch(exposer, std::move(form)), SingleConnectionPoint(source) {}
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (IUnknown* found = interfaceOf<IProvideClassInfo, IConnectionPointContainer, IConnectionPoint>(this, iid)) {
-      return handOut(found, out);
-    }
-    return ObjectDispatch::QueryInterface(iid, out);
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ObjectDispatch::AddRef(); }
-  STDMETHODIMP_(ULONG) Release() override { return ObjectDispatch::Release(); }
-
-  STDMETHODIMP GetClassInfo(ITypeInfo** info) override {
-    if (info == nullptr) return E_POINTER;
-    *info = exposer_.formClass();
-    if (*info == nullptr) return TYPE_E_ELEMENTNOTFOUND;
-    (*info)->AddRef();
-    return S_OK;
-  }
+  FormEventsPoint(IConnectionPointContainer& container, IID source, host::ObjectRef form)
+      : ConnectionPoint(container, source), form_(std::move(form)) {}
 
  private:
-  ~FormDispatch() override = default;
-
-  HRESULT connect(ComRef<IDispatch> sink, std::unique_ptr<Connection>* connection) override {
+  HRESULT connect(ComPtr<IDispatch> sink, std::unique_ptr<Connection>* connection) override {
     try {
       *connection = std::make_unique<Connection>();
       (*connection)->bridge = std::make_unique<EventBridge>(std::move(sink));
-      (*connection)->subscription = object_->asForm()->advise(*(*connection)->bridge);
+      (*connection)->subscription = form_->asForm()->advise(*(*connection)->bridge);
     } catch (const HostError& error) {
-      return exceptionOf(error, L"TolvaneBench", nullptr);
+      return win::hresultOf(error);
     }
     return S_OK;
   }
@@ -167,30 +129,45 @@ class FormDispatch final : public ObjectDispatch,
     dropped_.back()->subscription.reset();
   }
 
+  host::ObjectRef form_;
   std::vector<std::unique_ptr<Connection>> dropped_;
+};
+
+class FormDispatch final : public ObjectDispatch, public IProvideClassInfo, public IConnectionPointContainer {
+ public:
+  FormDispatch(Exposer& exposer, host::ObjectRef form, IID source)
+      : ObjectDispatch(exposer, form), events_(*this, source, form) {}
+
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (IUnknown* found = win::interfaceOf<IProvideClassInfo, IConnectionPointContainer>(this, iid)) {
+      return win::handOut(found, out);
+    }
+    return ObjectDispatch::QueryInterface(iid, out);
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ObjectDispatch::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return ObjectDispatch::Release(); }
+
+  STDMETHODIMP GetClassInfo(ITypeInfo** info) override {
+    if (info == nullptr) return E_POINTER;
+    *info = nullptr;
+    if (exposer_.formClass() == nullptr) return TYPE_E_ELEMENTNOTFOUND;
+    return ComPtr<ITypeInfo>(exposer_.formClass()).copy_to(info);
+  }
+
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override { return events_.enumerate(points); }
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override { return events_.find(iid, point); }
+
+ private:
+  ~FormDispatch() override = default;
+
+  FormEventsPoint events_;
 };
 
 // The default source interface of a class.
 IID sourceOf(ITypeInfo* coclass) {
-  TYPEATTR* attributes = nullptr;
-  IID source = IID_NULL;
-  if (coclass == nullptr || FAILED(coclass->GetTypeAttr(&attributes))) return source;
-  for (UINT i = 0; i < attributes->cImplTypes; ++i) {
-    INT flags = 0;
-    HREFTYPE reference = 0;
-    ComRef<ITypeInfo> type;
-    TYPEATTR* typeAttributes = nullptr;
-    if (FAILED(coclass->GetImplTypeFlags(i, &flags)) ||
-        (flags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE) ||
-        FAILED(coclass->GetRefTypeOfImplType(i, &reference)) || FAILED(coclass->GetRefTypeInfo(reference, type.put())) ||
-        FAILED(type->GetTypeAttr(&typeAttributes))) {
-      continue;
-    }
-    source = typeAttributes->guid;
-    type->ReleaseTypeAttr(typeAttributes);
-  }
-  coclass->ReleaseTypeAttr(attributes);
-  return source;
+  const ComPtr<ITypeInfo> source = host::dispatch::defaultSource(coclass);
+  const win::TypeAttributes attributes(source.get());
+  return attributes ? attributes->guid : IID_NULL;
 }
 
 }  // namespace
@@ -198,7 +175,7 @@ IID sourceOf(ITypeInfo* coclass) {
 Exposer::Exposer(const CLSID& formClass) {
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
-  ComRef<ITypeLib> library;
+  ComPtr<ITypeLib> library;
   if (SUCCEEDED(LoadTypeLibEx(self, REGKIND_NONE, library.put())) && library) {
     if (FAILED(library->GetTypeInfoOfGuid(formClass, formClass_.put()))) formClass_.reset();
   }
@@ -206,13 +183,13 @@ Exposer::Exposer(const CLSID& formClass) {
 
 Exposer::~Exposer() = default;
 
-ComRef<IDispatch> Exposer::expose(const host::ObjectRef& object) {
+ComPtr<IDispatch> Exposer::expose(const host::ObjectRef& object) {
   if (const auto found = adapters_.find(object.get()); found != adapters_.end()) return found->second;
-  ComRef<IDispatch> adapter;
+  ComPtr<IDispatch> adapter;
   if (dynamic_cast<host::Form*>(object.get()) != nullptr) {
-    adapter = ComRef<IDispatch>::adopt(static_cast<ObjectDispatch*>(new FormDispatch(*this, object, sourceOf(formClass_.get()))));
+    adapter = ComPtr<IDispatch>::adopt(static_cast<ObjectDispatch*>(new FormDispatch(*this, object, sourceOf(formClass_.get()))));
   } else {
-    adapter = ComRef<IDispatch>::adopt(new ObjectDispatch(*this, object));
+    adapter = ComPtr<IDispatch>::adopt(new ObjectDispatch(*this, object));
   }
   adapters_.emplace(object.get(), adapter);
   return adapter;

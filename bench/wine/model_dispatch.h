@@ -16,12 +16,12 @@
 #include <unordered_map>
 #include <vector>
 
-#include "hostmodel/dispatch/com_ref.h"
+#include "win/com_ptr.h"
 #include "hostmodel/host.h"
 
 namespace tolvane::bench {
 
-using host::dispatch::ComRef;
+using win::ComPtr;
 
 struct CallCounts {
   std::uint64_t names = 0;    // GetIDsOfNames calls
@@ -38,7 +38,7 @@ class Exposer {
 
   // The adapter of `object` (the same one for the object's whole life here), with a reference
   // for the caller. A form gets the form's adapter.
-  ComRef<IDispatch> expose(const host::ObjectRef& object);
+  ComPtr<IDispatch> expose(const host::ObjectRef& object);
 
   DISPID idOf(const wchar_t* name);
   // The name of an identifier this exposer gave, or null.
@@ -48,10 +48,10 @@ class Exposer {
   CallCounts counts;
 
  private:
-  std::unordered_map<host::Object*, ComRef<IDispatch>> adapters_;
+  std::unordered_map<host::Object*, ComPtr<IDispatch>> adapters_;
   std::unordered_map<std::wstring, DISPID> ids_;
   std::vector<std::string> names_;  // DISPID n is names_[n - 1]
-  ComRef<ITypeInfo> formClass_;
+  ComPtr<ITypeInfo> formClass_;
 };
 
 }  // namespace tolvane::bench

@@ -5,13 +5,14 @@
 #include "Brenmoor.h"
 #include "control/com/server_module.h"
 #include "control/com/tolvane_control.h"
-#include "hostmodel/dispatch/com_object.h"
+#include "win/com_object.h"
+#include "win/com_ptr.h"
 
 namespace tolvane::com {
 
 namespace {
 
-class TolvaneFactory final : public host::dispatch::ComObject<IClassFactory> {
+class TolvaneFactory final : public win::ComObject<IClassFactory> {
  public:
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     return TolvaneControl::create(outer, iid, out);
@@ -37,11 +38,9 @@ HRESULT getClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (clsid != CLSID_Tolvane) return CLASS_E_CLASSNOTAVAILABLE;
-  auto* factory = new (std::nothrow) TolvaneFactory();
-  if (factory == nullptr) return E_OUTOFMEMORY;
-  const HRESULT hr = factory->QueryInterface(iid, out);
-  factory->Release();
-  return hr;
+  auto factory = win::ComPtr<TolvaneFactory>::adopt(new (std::nothrow) TolvaneFactory());
+  if (!factory) return E_OUTOFMEMORY;
+  return factory->QueryInterface(iid, out);
 }
 
 HRESULT canUnloadNow() noexcept {

@@ -7,12 +7,18 @@
 
 #include "hostmodel/convert.h"
 #include "hostmodel/dispatch/dispatch_object.h"
+#include "hostmodel/dispatch/variant.h"
+#include "win/excep_info.h"
+#include "win/host_failure.h"
+#include "win/scoped_variant.h"
+#include "win/screen.h"
+#include "win/text.h"
 
 namespace tolvane::com {
 
 namespace {
 
-using host::dispatch::ComRef;
+using win::ComPtr;
 
 // The extender: the control as its form sees it. Its size is the control's own extent; every other
 // member (Parent first of all) belongs to the container's extended control.
@@ -42,12 +48,12 @@ class Extender final : public host::Object {
 
  private:
   host::dispatch::DispatchObject extended(std::string_view member) {
-    ComRef<IDispatch> dispatch = site_.extendedControl();
+    ComPtr<IDispatch> dispatch = site_.extendedControl();
     if (!dispatch) {
       throw host::HostError(host::Failure::MissingMember,
                             "the container gives the control no extender with " + std::string(member));
     }
-    return host::dispatch::DispatchObject(dispatch.get());
+    return host::dispatch::DispatchObject(dispatch.get(), site_.link());
   }
 
   ContainerSite& site_;
@@ -73,9 +79,7 @@ class Screen final : public host::Object {
 
  private:
   static float twipsPerPixel(int axis) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = screen != nullptr ? GetDeviceCaps(screen, axis) : 0;
-    if (screen != nullptr) ReleaseDC(nullptr, screen);
+    const int dpi = win::screenDpi(axis);
     if (dpi <= 0) throw host::HostError(host::Failure::Platform, "the screen's resolution is unknown");
     return static_cast<float>(1440 / dpi);
   }
@@ -83,62 +87,57 @@ class Screen final : public host::Object {
 
 }  // namespace
 
-ContainerSite::ContainerSite(OwnExtent& extent) : extent_(extent) {}
+ContainerSite::ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner)
+    : extent_(extent), owner_(owner), link_(std::make_shared<host::dispatch::ContainerLink>(owner)) {}
+
+// Whatever still holds an object of the container (a form's event sink) no longer reaches the
+// control through it.
+ContainerSite::~ContainerSite() { link_->cutOff(); }
+
+void ContainerSite::leave() {
+  link_->cutOff();
+  link_ = std::make_shared<host::dispatch::ContainerLink>(owner_);
+}
 
 host::Value ContainerSite::ambient(std::string_view name) {
   const DISPID known = name == "UserMode" ? DISPID_AMBIENT_USERMODE : DISPID_UNKNOWN;
-  ComRef<IDispatch> ambients = clientSite_.query<IDispatch>(IID_IDispatch);
+  ComPtr<IDispatch> ambients = clientSite_.query<IDispatch>(IID_IDispatch);
   if (!ambients) {
     if (known == DISPID_AMBIENT_USERMODE) return host::Value{true};
     throw host::HostError(host::Failure::MissingMember, "the container has no ambient " + std::string(name));
   }
   DISPID id = known;
   if (id == DISPID_UNKNOWN) {
-    std::wstring wide = host::dispatch::widen(name);
+    std::wstring wide = win::widen(name);
     LPOLESTR names[] = {wide.data()};
     const HRESULT hr = ambients->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr)) throw host::dispatch::failureOf(hr, nullptr, "Ambient." + std::string(name));
+    if (FAILED(hr)) throw win::failureOf(hr, nullptr, "Ambient." + std::string(name));
   }
   DISPPARAMS none{};
-  VARIANT result;
-  VariantInit(&result);
-  EXCEPINFO exception{};
-  const HRESULT hr =
-      ambients->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &result, &exception, nullptr);
+  win::ScopedVariant result;
+  win::ExcepInfo exception;
+  const HRESULT hr = ambients->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, result.ptr(),
+                                      exception.receive(), nullptr);
   if (FAILED(hr)) {
-    VariantClear(&result);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrHelpFile);
     // A container that does not know the ambient leaves its default.
-    if (known == DISPID_AMBIENT_USERMODE && (hr == DISP_E_MEMBERNOTFOUND || hr == E_NOTIMPL)) {
-      SysFreeString(exception.bstrDescription);
-      return host::Value{true};
-    }
-    host::HostError error = host::dispatch::failureOf(hr, &exception, "Ambient." + std::string(name));
-    SysFreeString(exception.bstrDescription);
-    throw error;
+    if (known == DISPID_AMBIENT_USERMODE && (hr == DISP_E_MEMBERNOTFOUND || hr == E_NOTIMPL)) return host::Value{true};
+    throw win::failureOf(hr, &exception.filled(hr), "Ambient." + std::string(name));
   }
-  try {
-    host::Value value = host::dispatch::fromVariant(result);
-    VariantClear(&result);
-    return value;
-  } catch (...) {
-    VariantClear(&result);
-    throw;
-  }
+  return host::dispatch::fromVariant(result.get());
 }
 
 bool ContainerSite::userMode() noexcept {
   try {
     return !host::convert::equalsFalse(ambient("UserMode"));
-  } catch (...) {
+  } catch (const std::exception&) {
+    // A host failure or no memory: the platform's default, run time, where nothing is drawn.
     return true;
   }
 }
 
-ComRef<IDispatch> ContainerSite::extendedControl() const {
-  ComRef<IOleControlSite> controlSite = clientSite_.query<IOleControlSite>(IID_IOleControlSite);
-  ComRef<IDispatch> extended;
+ComPtr<IDispatch> ContainerSite::extendedControl() const {
+  ComPtr<IOleControlSite> controlSite = clientSite_.query<IOleControlSite>(IID_IOleControlSite);
+  ComPtr<IDispatch> extended;
   if (controlSite && FAILED(controlSite->GetExtendedControl(extended.put()))) extended.reset();
   return extended;
 }

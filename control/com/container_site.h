@@ -6,7 +6,8 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
-#include "hostmodel/dispatch/com_ref.h"
+#include "win/com_ptr.h"
+#include "hostmodel/dispatch/container_link.h"
 #include "hostmodel/host.h"
 
 namespace tolvane::com {
@@ -25,9 +26,12 @@ class OwnExtent {
 
 class ContainerSite final : public host::Site {
  public:
-  explicit ContainerSite(OwnExtent& extent);
+  // `owner` is the control: the objects reached through the container keep it alive while they
+  // deliver events to it.
+  ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner);
+  ~ContainerSite();
 
-  void setClientSite(IOleClientSite* site) { clientSite_ = host::dispatch::ComRef<IOleClientSite>(site); }
+  void setClientSite(IOleClientSite* site) { clientSite_ = win::ComPtr<IOleClientSite>(site); }
   IOleClientSite* clientSite() const { return clientSite_.get(); }
 
   // An ambient property; a container that does not give one leaves the platform's default (for
@@ -40,11 +44,20 @@ class ContainerSite final : public host::Site {
   bool userMode() noexcept;
 
   // The extended control the container wraps around the control, or empty.
-  host::dispatch::ComRef<IDispatch> extendedControl() const;
+  win::ComPtr<IDispatch> extendedControl() const;
+
+  // The control leaves the container: every object reached through it fails from now on, and
+  // objects reached later (after the control is sited again) get a new link.
+  void leave();
+
+  // The link every object reached through the container shares.
+  const host::dispatch::ContainerLinkRef& link() const { return link_; }
 
  private:
   OwnExtent& extent_;
-  host::dispatch::ComRef<IOleClientSite> clientSite_;
+  host::dispatch::ContainerLink::Owner& owner_;
+  host::dispatch::ContainerLinkRef link_;
+  win::ComPtr<IOleClientSite> clientSite_;
 };
 
 }  // namespace tolvane::com

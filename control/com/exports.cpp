@@ -6,6 +6,7 @@
 #include "control/com/class_factory.h"
 #include "control/com/registration.h"
 #include "control/com/server_module.h"
+#include "win/error_boundary.h"
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
@@ -22,15 +23,15 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
 STDAPI DllCanUnloadNow() { return tolvane::com::canUnloadNow(); }
 
 STDAPI DllRegisterServer() {
-  tolvane::com::SystemRegistry registry;
-  try {
+  return tolvane::win::resultOf([] {
+    tolvane::com::SystemRegistry registry;
     return tolvane::com::registerServer(tolvane::com::tolvaneRecord(), tolvane::com::ServerModule::path(), registry);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 STDAPI DllUnregisterServer() {
-  tolvane::com::SystemRegistry registry;
-  return tolvane::com::unregisterServer(tolvane::com::tolvaneRecord(), registry);
+  return tolvane::win::resultOf([] {
+    tolvane::com::SystemRegistry registry;
+    return tolvane::com::unregisterServer(tolvane::com::tolvaneRecord(), tolvane::com::ServerModule::path(), registry);
+  });
 }

@@ -3,12 +3,34 @@
 #include <oleauto.h>
 
 #include "Brenmoor.h"
+#include "win/com_ptr.h"
+#include "win/error_boundary.h"
+#include "win/scoped_hkey.h"
 
 namespace tolvane::com {
 
 namespace {
 
 HRESULT fromWin32(LONG status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
+
+// A path as the file system resolves it: no quotes, `.` and `..` resolved, separators made
+// backslashes, short names made long (when the file exists).
+std::wstring normalised(std::wstring path) {
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+  const DWORD fullLength = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (fullLength == 0) return path;
+  std::wstring full(fullLength, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), fullLength, full.data(), nullptr);
+  if (written == 0 || written >= fullLength) return path;
+  full.resize(written);
+  const DWORD longLength = GetLongPathNameW(full.c_str(), nullptr, 0);
+  if (longLength == 0) return full;
+  std::wstring longPath(longLength, L'\0');
+  const DWORD longWritten = GetLongPathNameW(full.c_str(), longPath.data(), longLength);
+  if (longWritten == 0 || longWritten >= longLength) return full;
+  longPath.resize(longWritten);
+  return longPath;
+}
 
 }  // namespace
 
@@ -63,14 +85,13 @@ std::vector<std::wstring> RegistrationRecord::ownKeys() const {
 }
 
 HRESULT SystemRegistry::setValue(const RegistryEntry& entry) {
-  HKEY key = nullptr;
+  win::ScopedHKey key;
   LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_SET_VALUE, nullptr, &key, nullptr);
+                                KEY_SET_VALUE, nullptr, key.receive(), nullptr);
   if (status != ERROR_SUCCESS) return fromWin32(status);
   const auto bytes = static_cast<DWORD>((entry.data.size() + 1) * sizeof(wchar_t));
-  status = RegSetValueExW(key, entry.name.empty() ? nullptr : entry.name.c_str(), 0, REG_SZ,
+  status = RegSetValueExW(key.get(), entry.name.empty() ? nullptr : entry.name.c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(entry.data.c_str()), bytes);
-  RegCloseKey(key);
   return fromWin32(status);
 }
 
@@ -83,48 +104,66 @@ HRESULT SystemRegistry::deleteTree(const std::wstring& key) {
   return removed == ERROR_FILE_NOT_FOUND ? S_OK : fromWin32(removed);
 }
 
+bool SystemRegistry::readValue(const std::wstring& key, const std::wstring& name, std::wstring& out) {
+  DWORD bytes = 0;
+  const wchar_t* value = name.empty() ? nullptr : name.c_str();
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS) {
+    return false;
+  }
+  std::wstring text(bytes / sizeof(wchar_t) + 1, L'\0');
+  bytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), value, RRF_RT_REG_SZ, nullptr, text.data(), &bytes) != ERROR_SUCCESS) {
+    return false;
+  }
+  text.resize(wcsnlen(text.c_str(), text.size()));
+  out = std::move(text);
+  return true;
+}
+
+bool sameModule(const std::wstring& registered, const std::wstring& modulePath) {
+  const std::wstring a = normalised(registered);
+  const std::wstring b = normalised(modulePath);
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+         CSTR_EQUAL;
+}
+
 HRESULT SystemRegistry::registerTypeLibrary(const std::wstring& modulePath) {
-  ITypeLib* library = nullptr;
-  HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, &library);
+  win::ComPtr<ITypeLib> library;
+  const HRESULT hr = LoadTypeLibEx(modulePath.c_str(), REGKIND_NONE, library.put());
   if (FAILED(hr)) return hr;
-  hr = RegisterTypeLib(library, const_cast<LPOLESTR>(modulePath.c_str()), nullptr);
-  library->Release();
-  return hr;
+  return RegisterTypeLib(library.get(), const_cast<LPOLESTR>(modulePath.c_str()), nullptr);
 }
 
 HRESULT SystemRegistry::unregisterTypeLibrary(const RegistrationRecord& record) {
-  HKEY key = nullptr;
+  win::ScopedHKey key;
   const std::wstring version = L"TypeLib\\" + guidText(record.libid) + L"\\" + std::to_wstring(record.libraryMajor) +
                                L"." + std::to_wstring(record.libraryMinor);
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, version.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return S_OK;
-  RegCloseKey(key);
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, version.c_str(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS) return S_OK;
   return UnRegisterTypeLib(record.libid, record.libraryMajor, record.libraryMinor, record.libraryLocale,
                            sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
 }
 
 HRESULT registerServer(const RegistrationRecord& record, const std::wstring& modulePath, Registry& registry) noexcept {
-  try {
-    if (modulePath.empty()) return E_UNEXPECTED;
-    HRESULT hr = S_OK;
+  if (modulePath.empty()) return E_UNEXPECTED;
+  const HRESULT hr = win::resultOf([&] {
     for (const RegistryEntry& entry : record.entries(modulePath)) {
-      hr = registry.setValue(entry);
-      if (FAILED(hr)) break;
+      if (const HRESULT written = registry.setValue(entry); FAILED(written)) return written;
     }
-    if (SUCCEEDED(hr)) hr = registry.registerTypeLibrary(modulePath);
-    if (FAILED(hr)) {
-      // All or nothing: a half-registered class is worse than none.
-      unregisterServer(record, registry);
-      return hr;
-    }
-    return S_OK;
-  } catch (...) {
-    unregisterServer(record, registry);
-    return E_OUTOFMEMORY;
-  }
+    return registry.registerTypeLibrary(modulePath);
+  });
+  // All or nothing: a half-registered class is worse than none.
+  if (FAILED(hr)) unregisterServer(record, modulePath, registry);
+  return hr;
 }
 
-HRESULT unregisterServer(const RegistrationRecord& record, Registry& registry) noexcept {
-  try {
+HRESULT unregisterServer(const RegistrationRecord& record, const std::wstring& modulePath, Registry& registry) noexcept {
+  return win::resultOf([&] {
+    // Another copy of the server registered itself since: its registration is not ours to remove.
+    std::wstring server;
+    if (registry.readValue(L"CLSID\\" + guidText(record.clsid) + L"\\InprocServer32", L"", server) &&
+        !sameModule(server, modulePath)) {
+      return S_OK;
+    }
     // The type library's own unregistration first (it reads the library key), then every key that
     // is ours alone, whatever the first step left.
     HRESULT result = registry.unregisterTypeLibrary(record);
@@ -134,9 +173,7 @@ HRESULT unregisterServer(const RegistrationRecord& record, Registry& registry) n
       if (FAILED(hr) && SUCCEEDED(result)) result = hr;
     }
     return result;
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 }  // namespace tolvane::com

@@ -1,6 +1,8 @@
 // What registering the server writes, as data, and the two operations on it. Registration writes
-// the class keys and registers the type library; unregistration removes exactly those keys. Both
-// are idempotent, and a registration that fails part-way removes what it had written.
+// the class keys and registers the type library; unregistration removes exactly those keys, and
+// only while they are this module's: when InprocServer32 names another file, another copy of the
+// server owns the registration and it is left as it is. Both are idempotent, and a registration
+// that fails part-way removes what it had written.
 #pragma once
 
 #include <windows.h>
@@ -49,6 +51,8 @@ class Registry {
   virtual HRESULT deleteTree(const std::wstring& key) = 0;  // S_OK also when the key is absent
   virtual HRESULT registerTypeLibrary(const std::wstring& modulePath) = 0;
   virtual HRESULT unregisterTypeLibrary(const RegistrationRecord& record) = 0;  // S_OK also when absent
+  // The string value `name` of `key` (empty: the default value); false when there is none.
+  virtual bool readValue(const std::wstring& key, const std::wstring& name, std::wstring& out) = 0;
 };
 
 class SystemRegistry final : public Registry {
@@ -57,9 +61,14 @@ class SystemRegistry final : public Registry {
   HRESULT deleteTree(const std::wstring& key) override;
   HRESULT registerTypeLibrary(const std::wstring& modulePath) override;
   HRESULT unregisterTypeLibrary(const RegistrationRecord& record) override;
+  bool readValue(const std::wstring& key, const std::wstring& name, std::wstring& out) override;
 };
 
 HRESULT registerServer(const RegistrationRecord& record, const std::wstring& modulePath, Registry& registry) noexcept;
-HRESULT unregisterServer(const RegistrationRecord& record, Registry& registry) noexcept;
+HRESULT unregisterServer(const RegistrationRecord& record, const std::wstring& modulePath, Registry& registry) noexcept;
+
+// Whether `registered` (a server path as the registry holds it) names the file at `modulePath`:
+// compared without quotes, as full long paths, without regard to case.
+bool sameModule(const std::wstring& registered, const std::wstring& modulePath);
 
 }  // namespace tolvane::com

@@ -4,6 +4,9 @@
 
 #include <mutex>
 
+#include "win/com_ptr.h"
+#include "win/error_boundary.h"
+
 namespace tolvane::com {
 
 namespace {
@@ -12,7 +15,7 @@ HINSTANCE gModule = nullptr;
 LONG gObjects = 0;
 LONG gLocks = 0;
 std::mutex gLibraryMutex;
-ITypeLib* gLibrary = nullptr;
+win::ComPtr<ITypeLib> gLibrary;
 
 }  // namespace
 
@@ -44,27 +47,22 @@ bool ServerModule::inUse() noexcept {
 HRESULT ServerModule::typeInfo(REFGUID guid, ITypeInfo** out) noexcept {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  try {
+  return win::resultOf([&] {
     std::lock_guard<std::mutex> hold(gLibraryMutex);
-    if (gLibrary == nullptr) {
+    if (!gLibrary) {
       // The library is the module's own resource; loading it this way needs no registration.
       const std::wstring file = path();
       if (file.empty()) return HRESULT_FROM_WIN32(GetLastError());
-      const HRESULT hr = LoadTypeLibEx(file.c_str(), REGKIND_NONE, &gLibrary);
+      const HRESULT hr = LoadTypeLibEx(file.c_str(), REGKIND_NONE, gLibrary.put());
       if (FAILED(hr)) return hr;
     }
     return gLibrary->GetTypeInfoOfGuid(guid, out);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
+  });
 }
 
 void ServerModule::releaseTypeLibrary() noexcept {
   std::lock_guard<std::mutex> hold(gLibraryMutex);
-  if (gLibrary != nullptr) {
-    gLibrary->Release();
-    gLibrary = nullptr;
-  }
+  gLibrary.reset();
 }
 
 }  // namespace tolvane::com

@@ -8,32 +8,30 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include <memory>
+
 #include "Brenmoor.h"
 #include "control/com/container_site.h"
 #include "control/com/server_module.h"
 #include "control/tolvane.h"
+#include "win/com_object.h"
+#include "win/com_ptr.h"
+#include "win/connection_point.h"
+#include "win/error_boundary.h"
 
 namespace tolvane::com {
 
-class TolvaneControl final : public _Tolvane,
-                             public IProvideClassInfo2,
-                             public IConnectionPointContainer,
-                             public IOleObject,
-                             public IOleControl,
-                             public IOleInPlaceObject,
-                             public IViewObject2,
-                             public IPersistStreamInit,
-                             public IPersistPropertyBag,
-                             public ISupportErrorInfo,
-                             private OwnExtent {
+class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2, IConnectionPointContainer,
+                                                   IOleObject, IOleControl, IOleInPlaceObject, IViewObject2,
+                                                   IPersistStreamInit, IPersistPropertyBag, ISupportErrorInfo>,
+                             private OwnExtent,
+                             private host::dispatch::ContainerLink::Owner {
  public:
   // The class factory's work: a new control, or CLASS_E_NOAGGREGATION / E_OUTOFMEMORY.
   static HRESULT create(IUnknown* outer, REFIID iid, void** out) noexcept;
 
-  // IUnknown
+  // IUnknown: also for the interfaces the listed ones derive from.
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
 
   // IDispatch
   STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -54,13 +52,13 @@ class TolvaneControl final : public _Tolvane,
   STDMETHODIMP Rebuild() override;
   STDMETHODIMP Refresh() override;
 
+  // IConnectionPointContainer
+  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override { return events_.enumerate(points); }
+  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override { return events_.find(iid, point); }
+
   // IProvideClassInfo2
   STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
   STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
-
-  // IConnectionPointContainer
-  STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** points) override;
-  STDMETHODIMP FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
 
   // IOleObject
   STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -126,10 +124,8 @@ class TolvaneControl final : public _Tolvane,
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
 
  private:
-  class EventsPoint;
-
   TolvaneControl();
-  ~TolvaneControl();
+  ~TolvaneControl() override;
 
   // OwnExtent: the size the control's handlers read and set.
   float widthTwips() const override;
@@ -137,28 +133,66 @@ class TolvaneControl final : public _Tolvane,
   void setWidthTwips(float twips) override;
   void setHeightTwips(float twips) override;
 
+  // ContainerLink::Owner: a call or an event being handled. The control holds a reference to itself
+  // for its length, so that a host that lets the control go meanwhile never leaves it running on
+  // freed memory.
+  void visitStarts() noexcept override;
+  void visitEnds() noexcept override;
+  class Visit;
+
+  // Close and SetClientSite(NULL): everything taken from the container is let go, at once or, when
+  // a call or event is still running, as soon as the last one ends.
+  void leaveContainer() noexcept;
+  void releaseContainer() noexcept;
+
   HRESULT dispatchTypes(ITypeInfo** dispatchInfo, ITypeInfo** vtableInfo) noexcept;
-  HRESULT readProperties() noexcept;
-  HRESULT lockSize() noexcept;
+  HRESULT readProperties(REFIID iid) noexcept;
+  // Whatever size the container gives, the control's resize handler sets it back to the picture's;
+  // `iid` is the interface the container's call came through.
+  HRESULT lockSize(REFIID iid) noexcept;
+  // Runs a handler of the control; a failure is reported as the failure of a call through `iid`.
+  template <class Body>
+  HRESULT guarded(REFIID iid, Body&& body) noexcept;
   HRESULT activateInPlace(IOleClientSite* site, LPCRECT position) noexcept;
 
   LiveObject live_;
-  LONG references_ = 1;
+  int visits_ = 0;
   ContainerSite site_;
-  Tolvane control_;
+  // Replaced by a fresh one (same four properties) when the control leaves its container: the old
+  // one takes the form subscription, the ParentForm and the snapshot with it.
+  std::unique_ptr<Tolvane> control_;
+  bool leftContainer_ = false;  // and the old one still runs: it goes when the last visit ends
   struct {
     float cx;
     float cy;
   } twips_{};
   SIZEL extent_;  // the same in HIMETRIC, as containers ask for it
-  EventsPoint* events_;
-  host::dispatch::ComRef<IOleAdviseHolder> adviseHolder_;
-  host::dispatch::ComRef<IAdviseSink> viewSink_;
+  // Its sinks are only kept until they are unadvised: the control raises no events.
+  win::ConnectionPoint<> events_;
+  win::ComPtr<IOleAdviseHolder> adviseHolder_;
+  win::ComPtr<IAdviseSink> viewSink_;
   DWORD viewAspects_ = 0;
   DWORD viewFlags_ = 0;
-  host::dispatch::ComRef<IOleInPlaceSite> inPlaceSite_;
+  win::ComPtr<IOleInPlaceSite> inPlaceSite_;
   RECT position_{};
   bool sizing_ = false;
 };
+
+class TolvaneControl::Visit {
+ public:
+  explicit Visit(TolvaneControl& control) noexcept : control_(control) { control_.visitStarts(); }
+  ~Visit() { control_.visitEnds(); }
+  Visit(const Visit&) = delete;
+  Visit& operator=(const Visit&) = delete;
+
+ private:
+  TolvaneControl& control_;  // the COM object, not the Tolvane it runs
+};
+
+template <class Body>
+HRESULT TolvaneControl::guarded(REFIID iid, Body&& body) noexcept {
+  const Visit visit(*this);
+  return win::withErrorInfo(iid, L"Brenmoor.Tolvane", std::forward<Body>(body));
+}
 
 }  // namespace tolvane::com

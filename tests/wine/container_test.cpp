@@ -5,40 +5,29 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 
+#include <optional>
 #include <string>
 
 #include "Brenmoor.h"
 #include "support.h"
+#include "win/client_site.h"
+#include "win/empty_property_bag.h"
+#include "win/memory_dc.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_gdi_object.h"
+#include "win/scoped_selection.h"
+#include "win/screen.h"
+#include "win/untyped_dispatch.h"
 
 namespace tolvane::test {
 namespace {
 
 // A late-bound object with at most one member, `Parent`, whose value is another plain object.
-class PlainObject final : public IDispatch {
+class PlainObject final : public win::UntypedDispatch<IDispatch> {
  public:
   explicit PlainObject(bool hasParent) : hasParent_(hasParent) {}
   int parentReads = 0;
 
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT, LCID, DISPID* ids) override {
     if (hasParent_ && lstrcmpiW(names[0], L"Parent") == 0) {
       ids[0] = 1;
@@ -56,18 +45,18 @@ class PlainObject final : public IDispatch {
   }
 
  private:
-  ~PlainObject() = default;
+  ~PlainObject() override = default;
   bool hasParent_;
-  ULONG references_ = 1;
 };
 
 enum class Ambient { DesignTime, RunTime, None };
 
 // The client site of our container: ambient properties, an extended control, an in-place site.
-class TestSite final : public IOleClientSite, public IOleControlSite, public IDispatch, public IOleInPlaceSite {
+// It lives on the test's stack and keeps the reference it was made with, so no Release frees it.
+class TestSite final : public win::ClientSite, public IOleInPlaceSite {
  public:
   TestSite(Ambient ambient, bool extender) : ambient_(ambient) {
-    if (extender) extended_ = ComRef<PlainObject>::adopt(new PlainObject(true));
+    if (extender) extended_ = ComPtr<PlainObject>::adopt(new PlainObject(true));
   }
   int userModeReads = 0;
   int parentReads() const { return extended_ ? extended_->parentReads : 0; }
@@ -76,59 +65,23 @@ class TestSite final : public IOleClientSite, public IOleControlSite, public IDi
   RECT where{0, 0, 0, 0};
 
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-      *out = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleControlSite) {
-      *out = static_cast<IOleControlSite*>(this);
-    } else if (iid == IID_IDispatch && ambient_ != Ambient::None) {
-      *out = static_cast<IDispatch*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-      *out = static_cast<IOleInPlaceSite*>(this);
-    } else {
-      *out = nullptr;
-      return E_NOINTERFACE;
+    // Without ambient properties the site is no IDispatch.
+    if (iid == IID_IDispatch && ambient_ == Ambient::None) return win::handOut(nullptr, out);
+    if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+      return win::handOut(static_cast<IOleInPlaceSite*>(this), out);
     }
-    AddRef();
-    return S_OK;
+    return ClientSite::QueryInterface(iid, out);
   }
-  // Lives on the test's stack.
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP_(ULONG) AddRef() override { return ClientSite::AddRef(); }
+  STDMETHODIMP_(ULONG) Release() override { return ClientSite::Release(); }
 
-  // IOleClientSite
-  STDMETHODIMP SaveObject() override { return S_OK; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** m) override {
-    *m = nullptr;
-    return E_NOTIMPL;
-  }
-  STDMETHODIMP GetContainer(IOleContainer** c) override {
-    *c = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
-
-  // IOleControlSite
-  STDMETHODIMP OnControlInfoChanged() override { return S_OK; }
-  STDMETHODIMP LockInPlaceActive(BOOL) override { return S_OK; }
   STDMETHODIMP GetExtendedControl(IDispatch** out) override {
-    *out = extended_.get();
-    if (*out == nullptr) return E_NOTIMPL;
-    (*out)->AddRef();
-    return S_OK;
+    *out = nullptr;
+    if (!extended_) return E_NOTIMPL;
+    return win::ComPtr<IDispatch>(extended_.get()).copy_to(out);
   }
-  STDMETHODIMP TransformCoords(POINTL*, POINTF*, DWORD) override { return E_NOTIMPL; }
-  STDMETHODIMP TranslateAccelerator(MSG*, DWORD) override { return S_FALSE; }
-  STDMETHODIMP OnFocus(BOOL) override { return S_OK; }
-  STDMETHODIMP ShowPropertyFrame() override { return E_NOTIMPL; }
 
   // IDispatch: the ambient properties.
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
     if (id != DISPID_AMBIENT_USERMODE || result == nullptr) return DISP_E_MEMBERNOTFOUND;
@@ -168,30 +121,15 @@ class TestSite final : public IOleClientSite, public IOleControlSite, public IDi
 
  private:
   Ambient ambient_;
-  ComRef<PlainObject> extended_;
+  ComPtr<PlainObject> extended_;
 };
 
-class EmptyBag final : public IPropertyBag {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IPropertyBag) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-  STDMETHODIMP_(ULONG) Release() override { return 1; }
-  STDMETHODIMP Read(LPCOLESTR, VARIANT*, IErrorLog*) override { return E_INVALIDARG; }
-  STDMETHODIMP Write(LPCOLESTR, VARIANT*) override { return S_OK; }
-};
 
 // The control sited in `site` the way a container sites it: client site first, as its misc
 // status asks.
-ComRef<IOleObject> sited(TestSite& site) {
-  ComRef<IUnknown> control = Server::instance().create();
-  ComRef<IOleObject> object = control.query<IOleObject>(IID_IOleObject);
+ComPtr<IOleObject> sited(TestSite& site) {
+  ComPtr<IUnknown> control = Server::instance().create();
+  ComPtr<IOleObject> object = control.query<IOleObject>(IID_IOleObject);
   if (object) object->SetClientSite(&site);
   return object;
 }
@@ -200,7 +138,7 @@ const SIZEL kLockedHimetric{847, 794};  // 480 x 450 twips
 
 TEST(Container, MiscStatusAsRegistered) {
   TestSite site(Ambient::DesignTime, false);
-  ComRef<IOleObject> object = sited(site);
+  ComPtr<IOleObject> object = sited(site);
   ASSERT_TRUE(object);
   DWORD status = 0;
   ASSERT_EQ(object->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
@@ -214,9 +152,9 @@ TEST(Container, AnyExtentSnapsBackToThePicture) {
   const SIZEL tries[] = {{100, 100}, {5000, 3000}, {847, 794}, {0, 0}, {848, 1}};
   for (Ambient ambient : {Ambient::DesignTime, Ambient::RunTime}) {
     TestSite site(ambient, false);
-    ComRef<IOleObject> object = sited(site);
+    ComPtr<IOleObject> object = sited(site);
     ASSERT_TRUE(object);
-    ComRef<IViewObject2> view = object.query<IViewObject2>(IID_IViewObject2);
+    ComPtr<IViewObject2> view = object.query<IViewObject2>(IID_IViewObject2);
     for (SIZEL size : tries) {
       SCOPED_TRACE(testing::Message() << size.cx << " x " << size.cy);
       EXPECT_EQ(object->SetExtent(DVASPECT_CONTENT, &size), S_OK);
@@ -238,12 +176,10 @@ TEST(Container, AnyExtentSnapsBackToThePicture) {
 TEST(Container, InPlaceRectangleSnapsBackToThePicture) {
   TestSite site(Ambient::DesignTime, false);
   site.where = RECT{10, 20, 300, 400};
-  ComRef<IOleObject> object = sited(site);
+  ComPtr<IOleObject> object = sited(site);
   ASSERT_TRUE(object);
   ASSERT_EQ(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, nullptr, &site.where), S_OK);
-  HDC screen = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
-  ReleaseDC(nullptr, screen);
+  const int dpi = win::screenDpiOrDefault(LOGPIXELSX);
   EXPECT_GE(site.positionChanges, 1);
   EXPECT_EQ(site.lastPosition.left, 10);
   EXPECT_EQ(site.lastPosition.top, 20);
@@ -251,7 +187,7 @@ TEST(Container, InPlaceRectangleSnapsBackToThePicture) {
   EXPECT_EQ(site.lastPosition.bottom - site.lastPosition.top, MulDiv(450, dpi, 1440));
 
   // The container insists on another rectangle: the control asks again for its own size.
-  ComRef<IOleInPlaceObject> inPlace = object.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
+  ComPtr<IOleInPlaceObject> inPlace = object.query<IOleInPlaceObject>(IID_IOleInPlaceObject);
   const int before = site.positionChanges;
   RECT bigger{0, 0, 500, 500};
   EXPECT_EQ(inPlace->SetObjectRects(&bigger, &bigger), S_OK);
@@ -276,14 +212,13 @@ class LoadingProperties : public testing::TestWithParam<LoadCase> {};
 TEST_P(LoadingProperties, RunsThePropertyReadHandler) {
   const LoadCase& c = GetParam();
   TestSite site(c.ambient, c.extender);
-  ComRef<IOleObject> object = sited(site);
+  ComPtr<IOleObject> object = sited(site);
   ASSERT_TRUE(object);
   HRESULT hr = E_FAIL;
   if (c.propertyBag) {
-    EmptyBag bag;
-    hr = object.query<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(&bag, nullptr);
+    hr = object.query<IPersistPropertyBag>(IID_IPersistPropertyBag)->Load(win::EmptyPropertyBag::make().get(), nullptr);
   } else {
-    ComRef<IStream> stream;
+    ComPtr<IStream> stream;
     ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()), S_OK);
     hr = object.query<IPersistStreamInit>(IID_IPersistStreamInit)->Load(stream.get());
   }
@@ -293,12 +228,15 @@ TEST_P(LoadingProperties, RunsThePropertyReadHandler) {
   }
   EXPECT_EQ(site.parentReads(), c.parentReads);
   if (FAILED(hr)) {
-    ComRef<IErrorInfo> error;
+    ComPtr<IErrorInfo> error;
     ASSERT_EQ(GetErrorInfo(0, error.put()), S_OK);
-    BSTR text = nullptr;
-    error->GetDescription(&text);
-    EXPECT_GT(SysStringLen(text), 0u);
-    SysFreeString(text);
+    win::ScopedBstr text;
+    error->GetDescription(text.receive());
+    EXPECT_GT(text.length(), 0u);
+    GUID from{};
+    error->GetGUID(&from);
+    EXPECT_EQ(from, c.propertyBag ? IID_IPersistPropertyBag : IID_IPersistStreamInit)
+        << "the error names the interface the load came through";
   }
   // Not a form: the control stays unattached, so Refresh still finds no parent.
   EXPECT_EQ(object.query<_Tolvane>(IID__Tolvane)->Refresh(), static_cast<HRESULT>(0x800A005B));
@@ -319,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Container, InitNewDoesNotReadProperties) {
   TestSite site(Ambient::RunTime, true);
-  ComRef<IOleObject> object = sited(site);
+  ComPtr<IOleObject> object = sited(site);
   ASSERT_EQ(object.query<IPersistStreamInit>(IID_IPersistStreamInit)->InitNew(), S_OK);
   ASSERT_EQ(object.query<IPersistPropertyBag>(IID_IPersistPropertyBag)->InitNew(), S_OK);
   EXPECT_EQ(site.parentReads(), 0);
@@ -331,24 +269,18 @@ class Drawing {
   static constexpr int kScale = 4;
   static constexpr COLORREF kBackground = RGB(255, 0, 255);
 
-  Drawing() {
+  Drawing() : dc_(nullptr) {
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = 24 * kScale;
     info.bmiHeader.biHeight = -22 * kScale;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
-    dc_ = CreateCompatibleDC(nullptr);
-    bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0);
-    old_ = SelectObject(dc_, bitmap_);
+    bitmap_.reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_), nullptr, 0));
+    selected_.emplace(dc_.get(), bitmap_.get());
     for (int i = 0; i < 24 * kScale * 22 * kScale; ++i) bits_[i] = 0x00FF00FF;
   }
-  ~Drawing() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-  }
-  HDC dc() const { return dc_; }
+  HDC dc() const { return dc_.get(); }
   // The colour at picture pixel (x, y), sampled in the middle of its scaled square.
   COLORREF at(int x, int y) const {
     GdiFlush();
@@ -357,16 +289,17 @@ class Drawing {
   }
 
  private:
-  HDC dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ old_;
+  // Undone in reverse: the selection, then the bitmap, then the device context.
+  win::MemoryDC dc_;
+  win::ScopedBitmap bitmap_;
+  std::optional<win::ScopedSelection> selected_;
   DWORD* bits_ = nullptr;
 };
 
 TEST(Container, DesignTimePictureShowsTheButtonAndDiamond) {
   TestSite site(Ambient::DesignTime, false);
-  ComRef<IOleObject> object = sited(site);
-  ComRef<IViewObject2> view = object.query<IViewObject2>(IID_IViewObject2);
+  ComPtr<IOleObject> object = sited(site);
+  ComPtr<IViewObject2> view = object.query<IViewObject2>(IID_IViewObject2);
   Drawing drawing;
   const RECTL bounds{0, 0, 24 * Drawing::kScale, 22 * Drawing::kScale};
   ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawing.dc(), &bounds, nullptr, nullptr, 0), S_OK);
@@ -408,8 +341,8 @@ TEST(Container, DesignTimePictureShowsTheButtonAndDiamond) {
 
 TEST(Container, NothingIsDrawnAtRunTime) {
   TestSite site(Ambient::RunTime, false);
-  ComRef<IOleObject> object = sited(site);
-  ComRef<IViewObject2> view = object.query<IViewObject2>(IID_IViewObject2);
+  ComPtr<IOleObject> object = sited(site);
+  ComPtr<IViewObject2> view = object.query<IViewObject2>(IID_IViewObject2);
   Drawing drawing;
   const RECTL bounds{0, 0, 24 * Drawing::kScale, 22 * Drawing::kScale};
   ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, drawing.dc(), &bounds, nullptr, nullptr, 0), S_OK);
@@ -431,24 +364,24 @@ TEST(AtlHost, HostsTheControlByProgId) {
   HWND window = CreateWindowExW(0, L"AtlAxWin", L"Brenmoor.Tolvane", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
                                 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_NE(window, nullptr) << "no window (is DISPLAY set?)";
-  ComRef<IUnknown> control;
+  ComPtr<IUnknown> control;
   ASSERT_EQ(getControl(window, control.put()), S_OK);
   ASSERT_TRUE(control);
 
-  ComRef<_Tolvane> dual = control.query<_Tolvane>(IID__Tolvane);
+  ComPtr<_Tolvane> dual = control.query<_Tolvane>(IID__Tolvane);
   ASSERT_TRUE(dual);
   EXPECT_EQ(dual->put_ResizeFont(VARIANT_TRUE), S_OK);
   VARIANT_BOOL value = VARIANT_FALSE;
   EXPECT_EQ(dual->get_ResizeFont(&value), S_OK);
   EXPECT_EQ(value, VARIANT_TRUE);
 
-  ComRef<IOleObject> object = control.query<IOleObject>(IID_IOleObject);
+  ComPtr<IOleObject> object = control.query<IOleObject>(IID_IOleObject);
   ASSERT_TRUE(object);
   SIZEL size{};
   ASSERT_EQ(object->GetExtent(DVASPECT_CONTENT, &size), S_OK);
   EXPECT_EQ(size.cx, kLockedHimetric.cx);
   EXPECT_EQ(size.cy, kLockedHimetric.cy);
-  ComRef<IOleClientSite> clientSite;
+  ComPtr<IOleClientSite> clientSite;
   EXPECT_EQ(object->GetClientSite(clientSite.put()), S_OK);
   EXPECT_TRUE(clientSite) << "the host sited the control";
 

@@ -65,6 +65,69 @@ TEST(Registration, Regsvr32RegistersEveryKeyAndUnregistersThemAll) {
   expectUnregistered();
 }
 
+// Unregistering one copy of the control must not take away another copy's registration: the class
+// keys go only when InprocServer32 names this module, however the path is spelt.
+struct CopyCase {
+  const char* what;
+  std::wstring (*registered)(const std::wstring& self);  // the InprocServer32 another registration left
+  bool removed;
+};
+
+std::wstring upper(std::wstring text) {
+  CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+const CopyCase kCopies[] = {
+    {"another copy", [](const std::wstring&) { return std::wstring(L"C:\\Elsewhere\\Brenmoor.ocx"); }, false},
+    {"another copy of the same name next to this one",
+     [](const std::wstring& self) { return self.substr(0, self.find_last_of(L'\\')) + L"\\copy\\Brenmoor.ocx"; }, false},
+    {"this module", [](const std::wstring& self) { return self; }, true},
+    {"this module in capitals", [](const std::wstring& self) { return upper(self); }, true},
+    {"this module through ..",
+     [](const std::wstring& self) {
+       const std::size_t slash = self.find_last_of(L'\\');
+       const std::wstring folder = self.substr(0, slash);
+       return folder + L"\\..\\" + folder.substr(folder.find_last_of(L'\\') + 1) + self.substr(slash);
+     },
+     true},
+    {"this module with forward slashes",
+     [](const std::wstring& self) {
+       std::wstring path = self;
+       for (wchar_t& c : path) c = c == L'\\' ? L'/' : c;
+       return path;
+     },
+     true},
+    {"this module, quoted", [](const std::wstring& self) { return L"\"" + self + L"\""; }, true},
+};
+
+TEST(Registration, UnregisteringLeavesAnotherCopysKeys) {
+  const std::wstring server = L"CLSID\\" + com::guidText(record().clsid) + L"\\InprocServer32";
+  for (const CopyCase& c : kCopies) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(regsvr32(L"/s"), 0u);
+    const std::wstring other = c.registered(ocxPath());
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, other.c_str(),
+                              static_cast<DWORD>((other.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Server::instance().unregisterServer(), S_OK);
+    std::wstring left;
+    if (c.removed) {
+      expectUnregistered();
+    } else {
+      EXPECT_TRUE(readClassesValue(server, L"", left));
+      EXPECT_EQ(left, other) << "the other copy's registration stays";
+      EXPECT_TRUE(classesKeyExists(record().progId));
+    }
+    // Clean up as that other copy would: by its own path.
+    const std::wstring self = ocxPath();
+    RegSetKeyValueW(HKEY_CLASSES_ROOT, server.c_str(), nullptr, REG_SZ, self.c_str(),
+                    static_cast<DWORD>((self.size() + 1) * sizeof(wchar_t)));
+    ASSERT_EQ(regsvr32(L"/u /s"), 0u);
+    expectUnregistered();
+  }
+}
+
 // The system registry, with one of its operations failing.
 class FailingRegistry final : public com::Registry {
  public:
@@ -76,6 +139,9 @@ class FailingRegistry final : public com::Registry {
     return step() ? real_.registerTypeLibrary(path) : E_ACCESSDENIED;
   }
   HRESULT unregisterTypeLibrary(const RegistrationRecord& r) override { return real_.unregisterTypeLibrary(r); }
+  bool readValue(const std::wstring& key, const std::wstring& name, std::wstring& out) override {
+    return real_.readValue(key, name, out);
+  }
 
  private:
   bool step() { return steps_++ != failAt_; }
@@ -98,7 +164,7 @@ TEST(Registration, FailureAtAnyStepLeavesNoKeys) {
   ASSERT_EQ(com::registerServer(record(), ocxPath(), none), S_OK);
   expectRegistered();
   com::SystemRegistry system;
-  ASSERT_EQ(com::unregisterServer(record(), system), S_OK);
+  ASSERT_EQ(com::unregisterServer(record(), ocxPath(), system), S_OK);
   expectUnregistered();
 }
 

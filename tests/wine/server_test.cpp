@@ -10,6 +10,10 @@
 
 #include "Brenmoor.h"
 #include "support.h"
+#include "win/excep_info.h"
+#include "win/scoped_bstr.h"
+#include "win/scoped_variant.h"
+#include "win/scoped_variants.h"
 
 namespace tolvane::test {
 namespace {
@@ -23,9 +27,9 @@ TEST(Server, UnknownClassAndAggregationAreRefused) {
   EXPECT_EQ(out, nullptr);
   EXPECT_EQ(server().getClassObject(CLSID_Tolvane, IID_IClassFactory, nullptr), E_POINTER);
 
-  ComRef<IClassFactory> factory;
+  ComPtr<IClassFactory> factory;
   ASSERT_EQ(server().getClassObject(CLSID_Tolvane, IID_IClassFactory, reinterpret_cast<void**>(factory.put())), S_OK);
-  ComRef<IUnknown> outer = server().create();
+  ComPtr<IUnknown> outer = server().create();
   ASSERT_TRUE(outer);
   out = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory->CreateInstance(outer.get(), IID_IUnknown, &out), CLASS_E_NOAGGREGATION);
@@ -36,13 +40,13 @@ TEST(Server, UnknownClassAndAggregationAreRefused) {
 TEST(Server, CanUnloadOnlyWhenNothingLives) {
   ASSERT_EQ(server().canUnloadNow(), S_OK);
   {
-    ComRef<IUnknown> control = server().create();
+    ComPtr<IUnknown> control = server().create();
     ASSERT_TRUE(control);
     EXPECT_EQ(server().canUnloadNow(), S_FALSE) << "while an object lives";
   }
   EXPECT_EQ(server().canUnloadNow(), S_OK);
 
-  ComRef<IClassFactory> factory;
+  ComPtr<IClassFactory> factory;
   ASSERT_EQ(server().getClassObject(CLSID_Tolvane, IID_IClassFactory, reinterpret_cast<void**>(factory.put())), S_OK);
   ASSERT_EQ(factory->LockServer(TRUE), S_OK);
   factory.reset();
@@ -54,47 +58,47 @@ TEST(Server, CanUnloadOnlyWhenNothingLives) {
 
   // Many lives: every object, interface and enumerator given out is returned.
   for (int i = 0; i < 1000; ++i) {
-    ComRef<IUnknown> control = server().create();
+    ComPtr<IUnknown> control = server().create();
     ASSERT_TRUE(control);
-    ComRef<IConnectionPointContainer> points = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
-    ComRef<IEnumConnectionPoints> each;
+    ComPtr<IConnectionPointContainer> points = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+    ComPtr<IEnumConnectionPoints> each;
     ASSERT_EQ(points->EnumConnectionPoints(each.put()), S_OK);
-    ComRef<IConnectionPoint> point;
+    ComPtr<IConnectionPoint> point;
     ASSERT_EQ(points->FindConnectionPoint(DIID___Tolvane, point.put()), S_OK);
-    ComRef<_Tolvane> dual = control.query<_Tolvane>(IID__Tolvane);
+    ComPtr<_Tolvane> dual = control.query<_Tolvane>(IID__Tolvane);
     ASSERT_EQ(dual->put_KeepRatio(VARIANT_TRUE), S_OK);
-    ComRef<ITypeInfo> info;
+    ComPtr<ITypeInfo> info;
     ASSERT_EQ(dual->GetTypeInfo(0, 0, info.put()), S_OK);
   }
   EXPECT_EQ(server().canUnloadNow(), S_OK);
 }
 
 TEST(Server, NotMarkedSafeForScripting) {
-  ComRef<IUnknown> control = server().create();
+  ComPtr<IUnknown> control = server().create();
   ASSERT_TRUE(control);
   EXPECT_FALSE(control.query<IObjectSafety>(IID_IObjectSafety));
 }
 
 TEST(Server, ClassInfoAndEventSource) {
-  ComRef<IUnknown> control = server().create();
-  ComRef<IProvideClassInfo2> classInfo = control.query<IProvideClassInfo2>(IID_IProvideClassInfo2);
+  ComPtr<IUnknown> control = server().create();
+  ComPtr<IProvideClassInfo2> classInfo = control.query<IProvideClassInfo2>(IID_IProvideClassInfo2);
   ASSERT_TRUE(classInfo);
   GUID source{};
   ASSERT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
   EXPECT_EQ(source, DIID___Tolvane);
-  ComRef<ITypeInfo> info;
+  ComPtr<ITypeInfo> info;
   ASSERT_EQ(classInfo->GetClassInfo(info.put()), S_OK);
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
   EXPECT_EQ(attr->guid, CLSID_Tolvane);
   info->ReleaseTypeAttr(attr);
 
-  ComRef<IConnectionPointContainer> points = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
-  ComRef<IConnectionPoint> point;
+  ComPtr<IConnectionPointContainer> points = control.query<IConnectionPointContainer>(IID_IConnectionPointContainer);
+  ComPtr<IConnectionPoint> point;
   EXPECT_EQ(points->FindConnectionPoint(IID_IPropertyNotifySink, point.put()), CONNECT_E_NOCONNECTION);
   ASSERT_EQ(points->FindConnectionPoint(DIID___Tolvane, point.put()), S_OK);
   DWORD cookie = 0;
-  ComRef<IDispatch> sink = control.query<IDispatch>(IID_IDispatch);  // any dispatch object can listen
+  ComPtr<IDispatch> sink = control.query<IDispatch>(IID_IDispatch);  // any dispatch object can listen
   ASSERT_EQ(point->Advise(sink.get(), &cookie), S_OK);
   EXPECT_EQ(point->Unadvise(cookie), S_OK);
   EXPECT_EQ(point->Unadvise(cookie), CONNECT_E_NOCONNECTION);
@@ -103,17 +107,16 @@ TEST(Server, ClassInfoAndEventSource) {
 
 // A failure of the control's own handlers reaches a vtable client as its HRESULT with error info.
 TEST(Server, HostFailureBecomesHresultWithErrorInfo) {
-  ComRef<IUnknown> control = server().create();
-  ComRef<_Tolvane> dual = control.query<_Tolvane>(IID__Tolvane);
+  ComPtr<IUnknown> control = server().create();
+  ComPtr<_Tolvane> dual = control.query<_Tolvane>(IID__Tolvane);
   EXPECT_EQ(dual->Rebuild(), S_OK);
   EXPECT_EQ(dual->Refresh(), static_cast<HRESULT>(0x800A005B)) << "object variable not set";
-  ComRef<IErrorInfo> error;
+  ComPtr<IErrorInfo> error;
   ASSERT_EQ(GetErrorInfo(0, error.put()), S_OK);
-  BSTR description = nullptr;
-  ASSERT_EQ(error->GetDescription(&description), S_OK);
-  EXPECT_GT(SysStringLen(description), 0u);
-  SysFreeString(description);
-  ComRef<ISupportErrorInfo> supports = control.query<ISupportErrorInfo>(IID_ISupportErrorInfo);
+  win::ScopedBstr description;
+  ASSERT_EQ(error->GetDescription(description.receive()), S_OK);
+  EXPECT_GT(description.length(), 0u);
+  ComPtr<ISupportErrorInfo> supports = control.query<ISupportErrorInfo>(IID_ISupportErrorInfo);
   EXPECT_EQ(supports->InterfaceSupportsErrorInfo(IID__Tolvane), S_OK);
 }
 
@@ -145,8 +148,8 @@ class Dispatch : public testing::TestWithParam<InvokeCase> {
     dispatch = control.query<IDispatch>(IID_IDispatch);
     ASSERT_TRUE(dispatch);
   }
-  ComRef<IUnknown> control;
-  ComRef<IDispatch> dispatch;
+  ComPtr<IUnknown> control;
+  ComPtr<IDispatch> dispatch;
 };
 
 constexpr DISPID kResizeFont = 0x40030000;
@@ -155,8 +158,8 @@ constexpr DISPID kRebuild = 0x60030004;
 TEST_P(Dispatch, MisuseGivesTheDocumentedError) {
   const InvokeCase& c = GetParam();
   std::vector<VARIANT> args(c.args.size());
+  const win::ScopedVariants cleared(args.data(), args.size());
   for (std::size_t i = 0; i < args.size(); ++i) {
-    VariantInit(&args[i]);
     V_VT(&args[i]) = c.args[i].vt;
     if (c.args[i].vt == VT_BSTR) {
       V_BSTR(&args[i]) = SysAllocString(c.args[i].text);
@@ -173,18 +176,12 @@ TEST_P(Dispatch, MisuseGivesTheDocumentedError) {
   params.cNamedArgs = static_cast<UINT>(named.size());
   params.rgdispidNamedArgs = named.empty() ? nullptr : named.data();
   const IID foreign = IID_IUnknown;
-  VARIANT result;
-  VariantInit(&result);
-  EXCEPINFO exception{};
+  win::ScopedVariant result;
+  win::ExcepInfo exception;
   UINT argError = 0;
   const HRESULT hr = dispatch->Invoke(c.id, c.foreignIid ? foreign : IID_NULL, 0, c.flags,
-                                      c.nullParams ? nullptr : &params, &result, &exception, &argError);
+                                      c.nullParams ? nullptr : &params, result.ptr(), exception.receive(), &argError);
   EXPECT_EQ(hr, c.expected) << std::hex << hr;
-  VariantClear(&result);
-  for (VARIANT& v : args) VariantClear(&v);
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -243,7 +240,7 @@ TEST_F(Dispatch, NamesResolveAndUnknownNamesFail) {
   LPOLESTR none = nullptr;
   EXPECT_EQ(dispatch->GetIDsOfNames(IID_NULL, &none, 1, 0, &id), E_INVALIDARG);
 
-  ComRef<ITypeInfo> info;
+  ComPtr<ITypeInfo> info;
   EXPECT_EQ(dispatch->GetTypeInfo(1, 0, info.put()), DISP_E_BADINDEX);
   EXPECT_EQ(dispatch->GetTypeInfo(0, 0, nullptr), E_POINTER);
   EXPECT_EQ(dispatch->GetTypeInfoCount(nullptr), E_POINTER);
@@ -261,22 +258,18 @@ TEST_F(Dispatch, RoundTripAndExceptionThroughInvoke) {
   DISPPARAMS putParams{&value, &put, 1, 1};
   ASSERT_EQ(dispatch->Invoke(0x40030002, IID_NULL, 0, DISPATCH_PROPERTYPUT, &putParams, nullptr, nullptr, nullptr), S_OK);
   DISPPARAMS none{};
-  VARIANT result;
-  VariantInit(&result);
-  ASSERT_EQ(dispatch->Invoke(0x40030002, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr), S_OK);
-  EXPECT_EQ(V_VT(&result), VT_BOOL);
-  EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
+  win::ScopedVariant result;
+  ASSERT_EQ(dispatch->Invoke(0x40030002, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, result.ptr(), nullptr, nullptr), S_OK);
+  EXPECT_EQ(V_VT(&result.get()), VT_BOOL);
+  EXPECT_EQ(V_BOOL(&result.get()), VARIANT_TRUE);
 
   // Refresh without a parent form: the failure travels as an exception with its text.
-  EXCEPINFO exception{};
-  EXPECT_EQ(dispatch->Invoke(0x60030005, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, &exception, nullptr),
-            DISP_E_EXCEPTION);
-  EXPECT_EQ(exception.scode, static_cast<SCODE>(0x800A005B));
-  ASSERT_NE(exception.bstrDescription, nullptr);
-  EXPECT_GT(SysStringLen(exception.bstrDescription), 0u);
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
+  win::ExcepInfo exception;
+  const HRESULT hr = dispatch->Invoke(0x60030005, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, exception.receive(), nullptr);
+  EXPECT_EQ(hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(exception.filled(hr).scode, static_cast<SCODE>(0x800A005B));
+  ASSERT_NE(exception.filled(hr).bstrDescription, nullptr);
+  EXPECT_GT(SysStringLen(exception.filled(hr).bstrDescription), 0u);
 }
 
 }  // namespace

@@ -31,10 +31,10 @@ Server& Server::instance() {
   return server;
 }
 
-ComRef<IUnknown> Server::create() const {
-  ComRef<IClassFactory> factory;
+ComPtr<IUnknown> Server::create() const {
+  ComPtr<IClassFactory> factory;
   if (FAILED(getClassObject(CLSID_Tolvane, IID_IClassFactory, reinterpret_cast<void**>(factory.put())))) return {};
-  ComRef<IUnknown> control;
+  ComPtr<IUnknown> control;
   if (FAILED(factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void**>(control.put())))) return {};
   return control;
 }

@@ -7,11 +7,11 @@
 
 #include <string>
 
-#include "hostmodel/dispatch/com_ref.h"
+#include "win/com_ptr.h"
 
 namespace tolvane::test {
 
-using host::dispatch::ComRef;
+using win::ComPtr;
 
 // Brenmoor.ocx, next to the test program.
 std::wstring ocxPath();
@@ -26,7 +26,7 @@ struct Server {
 
   static Server& instance();
   // A new control through the module's class object.
-  ComRef<IUnknown> create() const;
+  ComPtr<IUnknown> create() const;
 };
 
 // True when HKEY_CLASSES_ROOT has `key`.

@@ -10,6 +10,7 @@
 
 #include "Brenmoor.h"
 #include "support.h"
+#include "win/scoped_bstr.h"
 
 namespace tolvane::test {
 namespace {
@@ -23,21 +24,19 @@ class TypeLibrary : public testing::Test {
     ASSERT_EQ(LoadTypeLibEx(ocxPath().c_str(), REGKIND_NONE, library.put()), S_OK);
   }
 
-  ComRef<ITypeInfo> type(const GUID& guid) {
-    ComRef<ITypeInfo> info;
+  ComPtr<ITypeInfo> type(const GUID& guid) {
+    ComPtr<ITypeInfo> info;
     EXPECT_EQ(library->GetTypeInfoOfGuid(guid, info.put()), S_OK);
     return info;
   }
 
-  ComRef<ITypeLib> library;
+  ComPtr<ITypeLib> library;
 };
 
 std::wstring nameOf(ITypeInfo* info, MEMBERID id) {
-  BSTR name = nullptr;
-  if (FAILED(info->GetDocumentation(id, &name, nullptr, nullptr, nullptr))) return L"?";
-  std::wstring out = name != nullptr ? name : L"";
-  SysFreeString(name);
-  return out;
+  win::ScopedBstr name;
+  if (FAILED(info->GetDocumentation(id, name.receive(), nullptr, nullptr, nullptr))) return L"?";
+  return name.get() != nullptr ? name.get() : L"";
 }
 
 TEST_F(TypeLibrary, LibraryAttributes) {
@@ -52,13 +51,11 @@ TEST_F(TypeLibrary, LibraryAttributes) {
   EXPECT_EQ(attr->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, LIBFLAG_FCONTROL);
   library->ReleaseTLibAttr(attr);
 
-  BSTR name = nullptr;
-  BSTR doc = nullptr;
-  ASSERT_EQ(library->GetDocumentation(-1, &name, &doc, nullptr, nullptr), S_OK);
-  EXPECT_STREQ(name, L"Brenmoor");
-  EXPECT_STREQ(doc, L"Brenmoor");
-  SysFreeString(name);
-  SysFreeString(doc);
+  win::ScopedBstr name;
+  win::ScopedBstr doc;
+  ASSERT_EQ(library->GetDocumentation(-1, name.receive(), doc.receive(), nullptr, nullptr), S_OK);
+  EXPECT_STREQ(name.get(), L"Brenmoor");
+  EXPECT_STREQ(doc.get(), L"Brenmoor");
 }
 
 struct TypeRow {
@@ -83,7 +80,7 @@ TEST_F(TypeLibrary, TypesInOrderWithTheirKindsAndFlags) {
   for (UINT i = 0; i < std::size(rows); ++i) {
     const TypeRow& row = rows[i];
     SCOPED_TRACE(testing::Message() << "type " << i);
-    ComRef<ITypeInfo> info;
+    ComPtr<ITypeInfo> info;
     ASSERT_EQ(library->GetTypeInfo(i, info.put()), S_OK);
     EXPECT_EQ(nameOf(info.get(), MEMBERID_NIL), row.name);
     TYPEATTR* attr = nullptr;
@@ -122,11 +119,11 @@ TEST_F(TypeLibrary, DualInterfaceMembersInOrder) {
       {L"Rebuild", 0x60030004, INVOKE_FUNC, 0, VT_EMPTY, 0},
       {L"Refresh", 0x60030005, INVOKE_FUNC, 0, VT_EMPTY, 0},
   };
-  ComRef<ITypeInfo> dispatch = type(IID__Tolvane);
+  ComPtr<ITypeInfo> dispatch = type(IID__Tolvane);
   ASSERT_TRUE(dispatch);
   HREFTYPE href = 0;
   ASSERT_EQ(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &href), S_OK);
-  ComRef<ITypeInfo> vtable;
+  ComPtr<ITypeInfo> vtable;
   ASSERT_EQ(dispatch->GetRefTypeInfo(href, vtable.put()), S_OK);
 
   TYPEATTR* attr = nullptr;
@@ -141,10 +138,10 @@ TEST_F(TypeLibrary, DualInterfaceMembersInOrder) {
   // The interface derives from IDispatch, which comes from the standard automation library.
   HREFTYPE base = 0;
   ASSERT_EQ(vtable->GetRefTypeOfImplType(0, &base), S_OK);
-  ComRef<ITypeInfo> baseInfo;
+  ComPtr<ITypeInfo> baseInfo;
   ASSERT_EQ(vtable->GetRefTypeInfo(base, baseInfo.put()), S_OK);
   EXPECT_EQ(nameOf(baseInfo.get(), MEMBERID_NIL), L"IDispatch");
-  ComRef<ITypeLib> baseLibrary;
+  ComPtr<ITypeLib> baseLibrary;
   UINT index = 0;
   ASSERT_EQ(baseInfo->GetContainingTypeLib(baseLibrary.put(), &index), S_OK);
   TLIBATTR* libAttr = nullptr;
@@ -192,7 +189,7 @@ TEST_F(TypeLibrary, ClassImplementsTheDualInterfaceAndTheEventSource) {
       {&IID__Tolvane, IMPLTYPEFLAG_FDEFAULT},
       {&DIID___Tolvane, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE},
   };
-  ComRef<ITypeInfo> coclass = type(CLSID_Tolvane);
+  ComPtr<ITypeInfo> coclass = type(CLSID_Tolvane);
   ASSERT_TRUE(coclass);
   for (UINT i = 0; i < std::size(rows); ++i) {
     SCOPED_TRACE(testing::Message() << "implemented type " << i);
@@ -201,7 +198,7 @@ TEST_F(TypeLibrary, ClassImplementsTheDualInterfaceAndTheEventSource) {
     EXPECT_EQ(flags, rows[i].flags);
     HREFTYPE href = 0;
     ASSERT_EQ(coclass->GetRefTypeOfImplType(i, &href), S_OK);
-    ComRef<ITypeInfo> implemented;
+    ComPtr<ITypeInfo> implemented;
     ASSERT_EQ(coclass->GetRefTypeInfo(href, implemented.put()), S_OK);
     TYPEATTR* attr = nullptr;
     ASSERT_EQ(implemented->GetTypeAttr(&attr), S_OK);
@@ -211,7 +208,7 @@ TEST_F(TypeLibrary, ClassImplementsTheDualInterfaceAndTheEventSource) {
 }
 
 TEST_F(TypeLibrary, EventInterfaceIsEmpty) {
-  ComRef<ITypeInfo> events = type(DIID___Tolvane);
+  ComPtr<ITypeInfo> events = type(DIID___Tolvane);
   ASSERT_TRUE(events);
   TYPEATTR* attr = nullptr;
   ASSERT_EQ(events->GetTypeAttr(&attr), S_OK);

@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-namespace tolvane::host::dispatch {
+namespace tolvane::win {
 
 // `self` as the first of `Interfaces` that `iid` names, or null. Each interface is known by its
 // own IID only; an object that answers for an interface's base as well says so itself.
@@ -58,4 +58,4 @@ class ComObject : public First, public Rest... {
   LONG references_ = 1;
 };
 
-}  // namespace tolvane::host::dispatch
+}  // namespace tolvane::win
