@@ -98,13 +98,6 @@ class FormEvents {
   ~FormEvents() = default;
 };
 
-// A counted reference held for the length of one statement, or a NoValue failure when none is set
-// (an object variable that was never assigned).
-inline ObjectRef held(const ObjectRef& object) {
-  if (object == nullptr) throw HostError(Failure::NoValue, "object variable not set");
-  return object;
-}
-
 // A subscription to a form's events; dropping it unsubscribes.
 class Subscription {
  public:
