@@ -1,5 +1,7 @@
 #include "demohost/demo_player.h"
 
+#include <cstdio>
+
 #include "hostmodel/dispatch/dispatch_object.h"
 #include "hostmodel/model/trace.h"
 
@@ -42,7 +44,7 @@ void DemoPlayer::play(const app::SetStep& set) {
 void DemoPlayer::play(const app::CallStep& call) {
   try {
     if (form_->control() == nullptr) throw host::HostError(host::Failure::NotAttached, call.object + " is not loaded");
-    host::dispatch::DispatchObject(form_->control()).call(call.method, {});
+    form_->callControl(call.method);
   } catch (const host::HostError& e) {
     failed(call.object, call.method, e.what());
   }
@@ -54,8 +56,9 @@ void DemoPlayer::play(const app::ScreenStep&) {
   failed("Screen", "set", "the demo host plays on the real screen, whose metrics a scenario cannot change");
 }
 
-void DemoPlayer::playStep(std::size_t i, std::ostream* trace) {
+void DemoPlayer::playStep(std::size_t i, std::ostream* trace, std::ostream* paint) {
   const app::Step& step = scenario_.steps.at(i);
+  form_->paintStats().newStep();
   app::playOn(*this, step);
   HostForm::pump();
   if (trace != nullptr) {
@@ -64,6 +67,14 @@ void DemoPlayer::playStep(std::size_t i, std::ostream* trace) {
     for (; printed_ < writes.size(); ++printed_) *trace << model::formatWrite(writes[printed_]) << '\n';
   }
   printed_ = recorder_.writes.size();
+  if (paint != nullptr) *paint << formatPaint(i + 1, form_->paintStats().step()) << '\n';
+}
+
+std::string formatPaint(std::size_t step, const StepPaint& paint) {
+  char line[160];
+  std::snprintf(line, sizeof line, "paint step=%zu relayout_ms=%.2f moves=%d intermediate_erases=%d paints=%d", step,
+                paint.relayoutMs, paint.moves, paint.intermediateErases, paint.paints);
+  return line;
 }
 
 void DemoPlayer::printState(std::ostream& out) const {

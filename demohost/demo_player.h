@@ -17,7 +17,8 @@ class DemoPlayer final : private app::StepDriver {
  public:
   explicit DemoPlayer(const app::Scenario& scenario, FormOptions options = {});
 
-  void playStep(std::size_t i, std::ostream* trace = nullptr);
+  // Plays step i; its writes go to `trace` and its paint statistics (formatPaint) to `paint`.
+  void playStep(std::size_t i, std::ostream* trace = nullptr, std::ostream* paint = nullptr);
   std::size_t stepCount() const { return scenario_.steps.size(); }
   void printState(std::ostream& out) const;
 
@@ -41,5 +42,9 @@ class DemoPlayer final : private app::StepDriver {
   std::unique_ptr<HostForm> form_;
   std::size_t printed_ = 0;
 };
+
+// One line of paint statistics:
+//   paint step=N relayout_ms=X moves=M intermediate_erases=E paints=P
+std::string formatPaint(std::size_t step, const StepPaint& paint);
 
 }  // namespace tolvane::demohost

@@ -49,4 +49,24 @@ class ExposedDispatch : public win::UntypedDispatch<IDispatch> {
 // A value that carries `dispatch` as an object, as a get returns it.
 host::Value objectValue(IDispatch* dispatch);
 
+// An adapter that reads hand out (a control, its font, the extender's Parent), with the value a
+// read returns for it made once, so that a read allocates nothing.
+class Handed {
+ public:
+  Handed() = default;
+  explicit Handed(ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)), value_(objectValue(dispatch_.get())) {}
+
+  IDispatch* get() const { return dispatch_.get(); }
+  explicit operator bool() const { return static_cast<bool>(dispatch_); }
+  const host::Value& value() const { return value_; }
+  void reset() {
+    value_ = host::Value{};
+    dispatch_.reset();
+  }
+
+ private:
+  ComPtr<IDispatch> dispatch_;
+  host::Value value_;
+};
+
 }  // namespace tolvane::demohost

@@ -11,9 +11,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "demohost/exposed.h"
+#include "demohost/move_batch.h"
 #include "hostmodel/convert.h"
 #include "hostmodel/model/model_form.h"
 #include "win/com_ptr.h"
@@ -35,10 +37,15 @@ using model::Write;
 [[noreturn]] void missingMember(const std::string& object, std::string_view member);
 bool toBoolean(const Value& value);
 
-// Records one store or call, with the error that ends it if `body` throws.
+// Records one store or call, with the error that ends it if `body` throws. While the log is off
+// nothing is built for it.
 template <class Body>
 void recorded(model::Recorder& recorder, Write::Kind kind, const std::string& object, std::string_view member,
               std::span<const Value> values, Body&& body) {
+  if (!recorder.logging) {
+    body();
+    return;
+  }
   Write write{kind, object, std::string(member), std::vector<Value>(values.begin(), values.end()), {}};
   try {
     body();
@@ -53,11 +60,14 @@ void recorded(model::Recorder& recorder, Write::Kind kind, const std::string& ob
 // What every object of one form shares: where writes are recorded, the screen's scale and the
 // form's window. The form clears both when it closes; an object still held then fails.
 struct FormContext {
+  FormContext(model::Recorder* log, double screenTwipsPerPixel) : recorder(log), twipsPerPixel(screenTwipsPerPixel) {}
+
   model::Recorder* recorder;
   double twipsPerPixel;
   HWND form = nullptr;
   bool deferResize = false;  // a store of the form's size raises Resize after it is recorded
   bool resizePending = false;
+  MoveBatch moves;  // the child windows' moves, held while the form is laid out
 
   model::Recorder& log() const {
     if (recorder == nullptr) throw HostError(Failure::Platform, "the form is closed");
@@ -112,10 +122,10 @@ class ControlObject final : public Exposed {
   double fontSize() const { return fontSize_; }
 
   // The adapters this object hands out; dropped when the form closes.
-  ComPtr<IDispatch> self;
-  ComPtr<IDispatch> font;
+  Handed self;
+  Handed font;
   std::shared_ptr<FontObject> fontObject;
-  ComPtr<IDispatch> parent;                        // the extender's Parent
+  Handed parent;                                   // the extender's Parent
   std::function<void(RECT&)> onExtent;             // the extender's size goes to the hosted control
 
   void close() {
@@ -143,14 +153,14 @@ class ControlObject final : public Exposed {
       case Member::Top: return Value{shared_->twips(r.top)};
       case Member::Width: return Value{shared_->twips(r.right - r.left)};
       case Member::Height: return Value{shared_->twips(r.bottom - r.top)};
-      case Member::Font: return objectValue(font.get());
+      case Member::Font: return font.value();
       case Member::Name: return Value{name_};
       case Member::Visible: return Value{visible()};
       case Member::FontBold: return Value{bold_};
       case Member::Text: return Value{text()};
       case Member::Parent:
         if (!parent) throw HostError(Failure::NoValue, name_ + " has no parent");
-        return objectValue(parent.get());
+        return parent.value();
       default: missingMember(name_, member);
     }
   }
@@ -188,8 +198,11 @@ class ControlObject final : public Exposed {
   }
 
   void setFontSize(double points) {
-    fontSize_ = host::convert::finite(points);
-    if (fontSize_ <= 0) throw HostError(Failure::ValueRefused, "invalid property value: a font size must be positive");
+    const double size = host::convert::finite(points);
+    if (size <= 0) throw HostError(Failure::ValueRefused, "invalid property value: a font size must be positive");
+    // A relayout stores every font's size; a new font (and the window's redraw) only for a new size.
+    if (size == fontSize_ && font_) return;
+    fontSize_ = size;
     applyFont();
   }
 
@@ -197,14 +210,13 @@ class ControlObject final : public Exposed {
     return window_ != nullptr ? (GetWindowLongW(window_, GWL_STYLE) & WS_VISIBLE) != 0 : visible_;
   }
 
+  // Where the control is, or is about to be while its move is held.
   RECT rect() const {
     if (window_ == nullptr) {
       return RECT{geometry_[0], geometry_[1], geometry_[0] + geometry_[2], geometry_[1] + geometry_[3]};
     }
-    RECT r{};
-    GetWindowRect(window_, &r);
-    MapWindowPoints(nullptr, GetParent(window_), reinterpret_cast<POINT*>(&r), 2);
-    return r;
+    if (const RECT* held = shared_->moves.held(held_)) return *held;
+    return placeInParent(window_);
   }
 
  private:
@@ -225,10 +237,13 @@ class ControlObject final : public Exposed {
         visible_ = toBoolean(value);
         if (window_ != nullptr) ShowWindow(window_, visible_ ? SW_SHOWNA : SW_HIDE);
         return;
-      case Member::FontBold:
-        bold_ = toBoolean(value);
+      case Member::FontBold: {
+        const bool bold = toBoolean(value);
+        if (bold == bold_ && font_) return;
+        bold_ = bold;
         applyFont();
         return;
+      }
       case Member::Text: {
         const std::wstring text = win::widen(toText(value));
         text_ = toText(value);
@@ -249,6 +264,10 @@ class ControlObject final : public Exposed {
       geometry_[1] = r.top;
       geometry_[2] = r.right - r.left;
       geometry_[3] = r.bottom - r.top;
+      return;
+    }
+    if (shared_->moves.holding()) {
+      shared_->moves.put(window_, r, held_);
       return;
     }
     SetWindowPos(window_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -283,6 +302,7 @@ class ControlObject final : public Exposed {
   bool bold_;
   bool visible_;
   LONG geometry_[4];
+  MoveBatch::Slot held_;
   std::string text_;
   win::ScopedFont font_;
 };
@@ -308,7 +328,7 @@ class ControlsObject final : public Exposed {
     if (!(i >= 0 && i < static_cast<double>(list().size()))) {
       throw HostError(Failure::SubscriptOutOfRange, "Controls has no item " + std::to_string(i), DISP_E_BADINDEX);
     }
-    return objectValue(list()[static_cast<std::size_t>(std::lround(i))]->self.get());
+    return list()[static_cast<std::size_t>(std::lround(i))]->self.value();
   }
 
  private:
@@ -322,22 +342,32 @@ class ControlsObject final : public Exposed {
 
 class FormObject final : public Exposed {
  public:
-  FormObject(std::shared_ptr<FormContext> shared, std::string name) : shared_(std::move(shared)), name_(std::move(name)) {}
+  FormObject(std::shared_ptr<FormContext> shared, std::string name, bool givesHwnd)
+      : shared_(std::move(shared)), name_(std::move(name)), givesHwnd_(givesHwnd) {}
 
   std::vector<std::shared_ptr<ControlObject>> controls;
   std::shared_ptr<ControlsObject> collection;
-  ComPtr<IDispatch> collectionDispatch;
+  Handed collectionDispatch;
+
+  // A control joins the form, last in Controls; the first of a name is the one found by it.
+  void add(std::shared_ptr<ControlObject> control) {
+    byName_.try_emplace(control->name(), control.get());
+    controls.push_back(std::move(control));
+  }
+  void clear() {
+    byName_.clear();
+    controls.clear();
+  }
 
   ControlObject* find(std::string_view name) const {
-    for (const auto& c : controls) {
-      if (c->name() == name) return c.get();
-    }
-    return nullptr;
+    const auto found = byName_.find(name);
+    return found != byName_.end() ? found->second : nullptr;
   }
 
   bool has(std::string_view member) const override {
     return member == "Width" || member == "Height" || member == "ScaleWidth" || member == "ScaleHeight" ||
-           member == "WindowState" || member == "Controls" || member == "Name" || find(member) != nullptr;
+           member == "WindowState" || member == "Controls" || member == "Name" || (member == "hWnd" && givesHwnd_) ||
+           find(member) != nullptr;
   }
 
   Value get(std::string_view member) override {
@@ -352,9 +382,11 @@ class FormObject final : public Exposed {
     if (member == "ScaleWidth") return Value{shared_->twips(inner.right)};
     if (member == "ScaleHeight") return Value{shared_->twips(inner.bottom)};
     if (member == "WindowState") return Value{windowState()};
-    if (member == "Controls") return objectValue(collectionDispatch.get());
+    if (member == "Controls") return collectionDispatch.value();
     if (member == "Name") return Value{name_};
-    if (ControlObject* control = find(member)) return objectValue(control->self.get());
+    // A window handle has 32 significant bits on every processor: the form's engine gives it as a Long.
+    if (member == "hWnd" && givesHwnd_) return Value{static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(form))};
+    if (ControlObject* control = find(member)) return control->self.value();
     throw HostError(Failure::MissingControl, name_ + " has no control " + std::string(member));
   }
 
@@ -416,8 +448,15 @@ class FormObject final : public Exposed {
     if (shared_->form == nullptr) throw HostError(Failure::Platform, "the form is closed");
     return shared_->form;
   }
+  // Names are looked up on every use (a relayout reads controls by name on every pass): hashed.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
   std::shared_ptr<FormContext> shared_;
   std::string name_;
+  bool givesHwnd_;
+  std::unordered_map<std::string, ControlObject*, NameHash, std::equal_to<>> byName_;
 };
 
 }  // namespace tolvane::demohost

@@ -140,12 +140,12 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
       objects_(std::make_unique<Objects>()) {
   if (registerClass() == 0) throw HostError(Failure::Platform, "cannot register the form's window class");
   auto& o = *objects_;
-  o.shared = std::make_shared<FormContext>(FormContext{&recorder_, twipsPerPixel_});
-  o.form = std::make_shared<FormObject>(o.shared, name_);
+  o.shared = std::make_shared<FormContext>(&recorder_, twipsPerPixel_);
+  o.form = std::make_shared<FormObject>(o.shared, name_, options.givesHwnd);
   o.dispatch = win::ComPtr<FormDispatch>::adopt(new FormDispatch(o.form, options.raisesFormEvents));
   o.form->raise = [this] { raiseResize(); };
   o.form->collection = std::make_shared<ControlsObject>(o.shared, o.form->controls);
-  o.form->collectionDispatch = ExposedDispatch::expose(o.form->collection);
+  o.form->collectionDispatch = Handed(ExposedDispatch::expose(o.form->collection));
 
   const std::wstring title = win::widen(desc.name) + L" - Tolvane demo host";
   window_ = CreateWindowExW(0, kWindowClass, title.c_str(), kFormStyle, 0, 0, 100, 100, nullptr, nullptr,
@@ -154,6 +154,7 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
   o.shared->form = window_;
   SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&HostForm::windowProc));
+  paint_.watch(window_);
   // The form's initial size: its inner size is the scenario's, less the scenario's frame.
   RECT outer{0, 0, o.shared->pixels(desc.width - frameWidth_), o.shared->pixels(desc.height - frameHeight_)};
   AdjustWindowRectEx(&outer, kFormStyle, FALSE, 0);
@@ -171,17 +172,18 @@ HostForm::HostForm(const model::FormSpec& desc, model::Recorder& recorder, FormO
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id++)), GetModuleHandleW(nullptr), nullptr);
       if (child == nullptr) throw HostError(Failure::Platform, "cannot create the window of " + c.name);
       fillSamples(child, c);
+      paint_.watch(child);
     } else if (controlName_.empty()) {
       controlName_ = c.name;
     }
     auto control = std::make_shared<ControlObject>(o.shared, c, child);
-    control->self = ExposedDispatch::expose(control);
+    control->self = Handed(ExposedDispatch::expose(control));
     if (control->hasMember(Member::Font)) {
       control->fontObject = std::make_shared<FontObject>(o.shared, *control, c.name + ".Font");
-      control->font = ExposedDispatch::expose(control->fontObject);
+      control->font = Handed(ExposedDispatch::expose(control->fontObject));
     }
-    if (c.kind == "Tolvane") control->parent = win::ComPtr<IDispatch>(o.dispatch.get());
-    o.form->controls.push_back(std::move(control));
+    if (c.kind == "Tolvane") control->parent = Handed(win::ComPtr<IDispatch>(o.dispatch.get()));
+    o.form->add(std::move(control));
   }
   SIZE client{};
   RECT inner{};
@@ -205,7 +207,7 @@ HostForm::~HostForm() {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
   }
-  o.form->controls.clear();
+  o.form->clear();
 }
 
 IDispatch* HostForm::form() const { return objects_->dispatch.get(); }
@@ -263,11 +265,29 @@ void HostForm::raiseLoad() {
   }
 }
 
+template <class Body>
+void HostForm::laidOut(Body&& body) {
+  paint_.relayoutBegins();
+  struct Ends {
+    PaintStats& paint;
+    ~Ends() { paint.relayoutEnds(); }
+  } ends{paint_};
+  MoveBatch::Hold hold(objects_->shared->moves);  // released, and the moves made, before the relayout ends
+  body();
+}
+
 void HostForm::raiseResize() {
   ++resizes_;
-  for (const std::string& failure : objects_->dispatch->raise(2)) {
-    recorder_.recordFailure(name_, "Resize", failure);
-  }
+  laidOut([&] {
+    for (const std::string& failure : objects_->dispatch->raise(2)) {
+      recorder_.recordFailure(name_, "Resize", failure);
+    }
+  });
+}
+
+void HostForm::callControl(const std::string& method) {
+  if (!control_) throw HostError(Failure::NotAttached, controlName_ + " is not loaded");
+  laidOut([&] { host::dispatch::DispatchObject(control_.get()).call(method, {}); });
 }
 
 void HostForm::resizeTo(double width, double height) {
@@ -323,7 +343,7 @@ void HostForm::clickTab(const std::string& name) {
   }
   if (!control_) return;
   try {
-    host::dispatch::DispatchObject(control_.get()).call("Refresh", {});
+    callControl("Refresh");
   } catch (const HostError& e) {
     recorder_.recordFailure(controlName_, "Refresh", e.what());
   }
@@ -379,6 +399,11 @@ LRESULT HostForm::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       sized(wParam);
       return 0;
+    case WM_SETREDRAW:
+      // The control laying the form out switches its redraw back on: the held moves are made
+      // first, while nothing is drawn, so that the one redraw that follows shows the final layout.
+      if (wParam != FALSE) objects_->shared->moves.apply();
+      return DefWindowProcW(window_, message, wParam, lParam);
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED && lParam != 0) {
         for (const auto& c : objects_->form->controls) {

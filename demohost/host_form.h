@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "demohost/paint_stats.h"
 #include "win/com_ptr.h"
 #include "hostmodel/model/model_form.h"
 #include "hostmodel/model/trace.h"
@@ -25,6 +26,8 @@ struct FormOptions {
   bool raisesFormEvents = true;
   // The ambient UserMode the control is given: True at run time.
   bool userMode = true;
+  // False: the form has no hWnd member, as a form of an engine that does not give its window.
+  bool givesHwnd = true;
 };
 
 class HostForm {
@@ -51,9 +54,14 @@ class HostForm {
   // Closes and releases the hosted control.
   void unloadControl();
 
-  // The form's events, as the host raises them.
+  // The form's events, as the host raises them. The controls' moves during Resize are held and made
+  // at once when it ends (or when the form's redraw is switched back on, whichever comes first).
   void raiseLoad();
   void raiseResize();
+
+  // Calls a method of the hosted control (Refresh, Rebuild) as the form's code does, with the
+  // controls' moves held as during Resize; a failure is thrown as HostError.
+  void callControl(const std::string& method);
 
   // What a user does: the window's inner size becomes that of a form of `width` x `height` twips
   // with the scenario's frame (the real frame is the platform's own), the window is shown, and one
@@ -74,6 +82,8 @@ class HostForm {
 
   // How many Resize events the form has raised.
   int resizesRaised() const { return resizes_; }
+  // What the window system did to the form and its child windows.
+  PaintStats& paintStats() { return paint_; }
   double twipsPerPixel() const { return twipsPerPixel_; }
 
   // Runs the window's pending messages.
@@ -84,8 +94,12 @@ class HostForm {
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void sized(WPARAM kind);
+  // Runs a relayout: timed and counted, the controls' moves held until it ends.
+  template <class Body>
+  void laidOut(Body&& body);
 
   model::Recorder& recorder_;
+  PaintStats paint_;
   std::string name_;
   double frameWidth_;
   double frameHeight_;

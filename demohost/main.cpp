@@ -1,6 +1,6 @@
 // tolvane-demohost: a real Win32 form laid out by Brenmoor's Tolvane control.
 //   tolvane-demohost.exe                      the example host form, to resize by hand
-//   tolvane-demohost.exe play FILE [--trace] [--state] [--screenshots DIR]
+//   tolvane-demohost.exe play FILE [--trace] [--state] [--screenshots DIR] [--paint-stats]
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
@@ -22,7 +22,7 @@ namespace {
 constexpr int kExampleForm = 200;  // RCDATA: examples/host-form.json
 
 int usage() {
-  std::cerr << "usage: tolvane-demohost [play FILE [--trace] [--state] [--screenshots DIR]]\n";
+  std::cerr << "usage: tolvane-demohost [play FILE [--trace] [--state] [--screenshots DIR] [--paint-stats]]\n";
   return 2;
 }
 
@@ -37,6 +37,7 @@ std::string exampleForm() {
 int interactive() {
   tolvane::app::Scenario scenario = tolvane::app::parseScenario(exampleForm(), "examples/host-form.json");
   tolvane::demohost::DemoPlayer player(scenario);
+  player.recorder().logging = false;  // nobody reads the writes
   // Load, then the first showing of the form; after that the user resizes it.
   for (std::size_t i = 0; i < player.stepCount() && i < 2; ++i) player.playStep(i);
   MSG message;
@@ -47,7 +48,7 @@ int interactive() {
   return 0;
 }
 
-int play(const std::string& file, bool trace, bool state, const std::wstring& screenshots) {
+int play(const std::string& file, bool trace, bool state, bool paint, const std::wstring& screenshots) {
   tolvane::app::Scenario scenario;
   try {
     scenario = tolvane::app::loadScenario(file);
@@ -56,9 +57,11 @@ int play(const std::string& file, bool trace, bool state, const std::wstring& sc
     return 2;
   }
   tolvane::demohost::DemoPlayer player(scenario);
+  // Writes are kept only to be printed: without --trace the host makes nothing for them.
+  player.recorder().logging = trace;
   int failures = 0;
   for (std::size_t i = 0; i < player.stepCount(); ++i) {
-    player.playStep(i, trace ? &std::cout : nullptr);
+    player.playStep(i, trace ? &std::cout : nullptr, paint ? &std::cout : nullptr);
     // A minimised window shows nothing to capture.
     if (screenshots.empty() || IsIconic(player.form().window())) continue;
     RedrawWindow(player.form().window(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -97,12 +100,15 @@ int wmain() {
     } else if (args[0] == "play" && args.size() >= 2) {
       bool trace = false;
       bool state = false;
+      bool paint = false;
       std::wstring screenshots;
       for (std::size_t i = 2; i < args.size() && result == 0; ++i) {
         if (args[i] == "--trace") {
           trace = true;
         } else if (args[i] == "--state") {
           state = true;
+        } else if (args[i] == "--paint-stats") {
+          paint = true;
         } else if (args[i] == "--screenshots" && i + 1 < args.size()) {
           screenshots = tolvane::win::widen(args[++i]);
           CreateDirectoryW(screenshots.c_str(), nullptr);
@@ -110,7 +116,7 @@ int wmain() {
           result = usage();
         }
       }
-      if (result == 0) result = play(args[1], trace, state, screenshots);
+      if (result == 0) result = play(args[1], trace, state, paint, screenshots);
     } else {
       result = usage();
     }

@@ -9,8 +9,11 @@
 // name with GetIDsOfNames and Invoke, values as VARIANTs. The objects behind the adapters are the
 // model's own, so the ratio of the two is the cost of the binding, not of a window system.
 //
-// Time is the process's CPU time (user and kernel) per pass: the machine is shared. Each case
-// alternates rounds of the two paths and keeps each path's fastest round. The program ends with
+// Time is the high-resolution wall clock (QueryPerformanceCounter) per pass. The process-time clock
+// cannot be used under Wine: it advances in steps of 10 ms, as coarse as a whole round of the small
+// cases. The machine is shared, so each case alternates rounds of at least one second of the two
+// paths and keeps each path's fastest round: the round least disturbed by other work. The program
+// ends with
 // one line per case:
 //   dispatch n=<controls> class=normal font=<on|off> per_control_ns=<x> model_per_control_ns=<x> ratio=<x>
 // and, before it, the calls the binding made per control in one pass and the cost of the calls.
@@ -52,15 +55,6 @@ using tolvane::model::ModelWorld;
 
 constexpr int kSizes[] = {16, 256, 1024, 4096};
 constexpr auto& kScreen = tolvane::bench::kClasses[0];  // normal
-
-double cpuSeconds() {
-  FILETIME created, exited, kernel, user;
-  GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-  auto seconds = [](const FILETIME& t) {
-    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 1e-7;
-  };
-  return seconds(kernel) + seconds(user);
-}
 
 double wallSeconds() {
   static const double frequency = [] {
@@ -140,15 +134,15 @@ int differences(const ModelWorld& a, const ModelWorld& b) {
   return count;
 }
 
-// The CPU seconds of one call of `pass`, over enough calls to fill `seconds` of wall time.
+// The seconds of one round of `passes` calls of `pass`; passesFor makes a round last `seconds`.
 struct Round {
   long passes;
-  double cpu;
+  double seconds;
 };
 Round timed(const std::function<void()>& pass, long passes) {
-  const double start = cpuSeconds();
+  const double start = wallSeconds();
   for (long i = 0; i < passes; ++i) pass();
-  return {passes, cpuSeconds() - start};
+  return {passes, wallSeconds() - start};
 }
 long passesFor(const std::function<void()>& pass, double seconds) {
   long passes = 1;
@@ -219,7 +213,7 @@ CallCosts callCosts(Exposer& exposer, const ModelWorld& world, double seconds) {
     const long passes = passesFor(batches[k], seconds);
     for (int round = 0; round < 3; ++round) {
       const Round r = timed(batches[k], passes);
-      *out[k] = std::min(*out[k], r.cpu / static_cast<double>(r.passes * kCalls));
+      *out[k] = std::min(*out[k], r.seconds / static_cast<double>(r.passes * kCalls));
     }
   }
   return costs;
@@ -228,8 +222,9 @@ CallCosts callCosts(Exposer& exposer, const ModelWorld& world, double seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Seconds of wall time per round; rounds per path and case.
-  double seconds = 0.25;
+  // Seconds of wall time per round (at least one: a shorter round is dominated by the scheduler's
+  // slices on a shared machine); rounds per path and case.
+  double seconds = 1.0;
   int rounds = 5;
   for (int i = 1; i < argc; ++i) {
     if (std::strncmp(argv[i], "--seconds=", 10) == 0) seconds = std::atof(argv[i] + 10);
@@ -267,8 +262,8 @@ int main(int argc, char** argv) {
         for (int round = 0; round < rounds; ++round) {
           const Round m = timed(modelPass, modelPasses);
           const Round d = timed(latePass, latePasses);
-          result.modelPerPass = std::min(result.modelPerPass, m.cpu / static_cast<double>(m.passes));
-          result.dispatchPerPass = std::min(result.dispatchPerPass, d.cpu / static_cast<double>(d.passes));
+          result.modelPerPass = std::min(result.modelPerPass, m.seconds / static_cast<double>(m.passes));
+          result.dispatchPerPass = std::min(result.dispatchPerPass, d.seconds / static_cast<double>(d.passes));
         }
         if (differences(model->world, late->world) != 0) {
           std::fprintf(stderr, "n=%d font=%s: the two forms differ after the timed passes\n", n, font ? "on" : "off");

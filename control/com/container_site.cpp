@@ -24,12 +24,16 @@ using win::ComPtr;
 // member (Parent first of all) belongs to the container's extended control.
 class Extender final : public host::Object {
  public:
-  Extender(ContainerSite& site, OwnExtent& extent) : site_(site), extent_(extent) {}
+  Extender(ContainerSite& site, OwnExtent& extent, FormRedraw& redraw) : site_(site), extent_(extent), redraw_(redraw) {}
 
   host::Value get(std::string_view member) override {
     if (member == "Width") return host::Value{extent_.widthTwips()};
     if (member == "Height") return host::Value{extent_.heightTwips()};
-    return extended(member).get(member);
+    host::Value value = extended(member).get(member);
+    if (member == "Parent") {
+      if (auto* parent = std::get_if<host::ObjectRef>(&value)) return host::Value{redraw_.parent(std::move(*parent))};
+    }
+    return value;
   }
 
   void put(std::string_view member, const host::Value& value) override {
@@ -58,6 +62,7 @@ class Extender final : public host::Object {
 
   ContainerSite& site_;
   OwnExtent& extent_;
+  FormRedraw& redraw_;
 };
 
 // The screen, from the system's metrics: twips per pixel from the logical DPI.
@@ -87,8 +92,8 @@ class Screen final : public host::Object {
 
 }  // namespace
 
-ContainerSite::ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner)
-    : extent_(extent), owner_(owner), link_(std::make_shared<host::dispatch::ContainerLink>(owner)) {}
+ContainerSite::ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner, FormRedraw& redraw)
+    : extent_(extent), owner_(owner), redraw_(redraw), link_(std::make_shared<host::dispatch::ContainerLink>(owner)) {}
 
 // Whatever still holds an object of the container (a form's event sink) no longer reaches the
 // control through it.
@@ -142,7 +147,7 @@ ComPtr<IDispatch> ContainerSite::extendedControl() const {
   return extended;
 }
 
-host::ObjectRef ContainerSite::extender() { return std::make_shared<Extender>(*this, extent_); }
+host::ObjectRef ContainerSite::extender() { return std::make_shared<Extender>(*this, extent_, redraw_); }
 
 host::ObjectRef ContainerSite::screen() { return std::make_shared<Screen>(); }
 

@@ -6,9 +6,11 @@
 #include <ocidl.h>
 #include <oleidl.h>
 
+#include "control/com/form_redraw.h"
 #include "win/com_ptr.h"
 #include "hostmodel/dispatch/container_link.h"
 #include "hostmodel/host.h"
+#include "win/com_ptr.h"
 
 namespace tolvane::com {
 
@@ -27,8 +29,9 @@ class OwnExtent {
 class ContainerSite final : public host::Site {
  public:
   // `owner` is the control: the objects reached through the container keep it alive while they
-  // deliver events to it.
-  ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner);
+  // deliver events to it. The extender's Parent goes through `redraw`, so that the form's Resize is
+  // drawn once.
+  ContainerSite(OwnExtent& extent, host::dispatch::ContainerLink::Owner& owner, FormRedraw& redraw);
   ~ContainerSite();
 
   void setClientSite(IOleClientSite* site) { clientSite_ = win::ComPtr<IOleClientSite>(site); }
@@ -56,6 +59,7 @@ class ContainerSite final : public host::Site {
  private:
   OwnExtent& extent_;
   host::dispatch::ContainerLink::Owner& owner_;
+  FormRedraw& redraw_;
   host::dispatch::ContainerLinkRef link_;
   win::ComPtr<IOleClientSite> clientSite_;
 };

@@ -145,6 +145,7 @@ STDMETHODIMP TolvaneControl::put_mfRebuild(VARIANT_BOOL value) {
 
 STDMETHODIMP TolvaneControl::Rebuild() {
   return guarded(IID__Tolvane, [&] {
+    const FormRedraw::Pass pass(redraw_);
     control_->Rebuild();
     return S_OK;
   });
@@ -152,6 +153,7 @@ STDMETHODIMP TolvaneControl::Rebuild() {
 
 STDMETHODIMP TolvaneControl::Refresh() {
   return guarded(IID__Tolvane, [&] {
+    const FormRedraw::Pass pass(redraw_);
     control_->Refresh();
     return S_OK;
   });

@@ -6,7 +6,11 @@
 namespace tolvane::com {
 
 TolvaneControl::TolvaneControl()
-    : site_(*this, *this), control_(std::make_unique<Tolvane>(site_)), extent_{}, events_(*this, DIID___Tolvane) {
+    : redraw_([this] { return formWindow(); }),
+      site_(*this, *this, redraw_),
+      control_(std::make_unique<Tolvane>(site_)),
+      extent_{},
+      events_(*this, DIID___Tolvane) {
   setWidthTwips(control_->Image1().Width);
   setHeightTwips(control_->Image1().Height);
 }

@@ -12,6 +12,7 @@
 
 #include "Brenmoor.h"
 #include "control/com/container_site.h"
+#include "control/com/form_redraw.h"
 #include "control/com/server_module.h"
 #include "control/tolvane.h"
 #include "win/com_object.h"
@@ -154,8 +155,12 @@ class TolvaneControl final : public win::ComObject<_Tolvane, IProvideClassInfo2,
   template <class Body>
   HRESULT guarded(REFIID iid, Body&& body) noexcept;
   HRESULT activateInPlace(IOleClientSite* site, LPCRECT position) noexcept;
+  // The window of the control's form, whose redraw is off while the control lays it out: the
+  // form's own hWnd, else the window of the in-place site; null when neither is known.
+  HWND formWindow() noexcept;
 
   LiveObject live_;
+  FormRedraw redraw_;
   int visits_ = 0;
   ContainerSite site_;
   // Replaced by a fresh one (same four properties) when the control leaves its container: the old

@@ -1,15 +1,17 @@
 #include "hostmodel/dispatch/invoke_on.h"
 
-#include <vector>
+#include <array>
 
 #include "hostmodel/dispatch/variant.h"
 
 namespace tolvane::host::dispatch {
 
 HRESULT invokeOn(Object& object, const std::string* name, WORD flags, const DISPPARAMS& params, Value& value) {
-  std::vector<Value> args;
-  args.reserve(params.cArgs);
-  for (UINT i = params.cArgs; i > 0; --i) args.push_back(fromVariant(params.rgvarg[i - 1]));
+  // The arguments live on the stack: an Invoke allocates nothing for them.
+  if (params.cArgs > kMaxInvokeArguments) return DISP_E_BADPARAMCOUNT;
+  std::array<Value, kMaxInvokeArguments> held;
+  const std::span<Value> args(held.data(), params.cArgs);
+  for (UINT i = 0; i < params.cArgs; ++i) args[i] = fromVariant(params.rgvarg[params.cArgs - 1 - i]);
   value = Value{};
   if (name == nullptr) {
     if (args.size() != 1) return DISP_E_BADPARAMCOUNT;

@@ -2,6 +2,7 @@
 // (values keep their VARIANT type, failures keep their HRESULT and text), the form conversion and
 // its events, and Brenmoor's control hosted on the real form.
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <gtest/gtest.h>
@@ -229,7 +230,7 @@ std::vector<std::string> stepLines(DemoPlayer& player, std::size_t step) {
 }
 
 app::Scenario scenarioOf(model::FormSpec form, const char* steps) {
-  app::Scenario scenario = app::parseScenario(std::string("{\"form\":{\"name\":\"x\",\"controls\":[]},\"steps\":") + steps + "}", "test");
+  app::Scenario scenario = app::parseScenario(std::string("{\"form\":{\"name\":\"x\",\"controls\":[{\"name\":\"Tolvane1\",\"kind\":\"Tolvane\"}]},\"steps\":") + steps + "}", "test");
   scenario.form = std::move(form);
   return scenario;
 }
@@ -279,6 +280,94 @@ TEST_F(DemoForm, WithoutTxtRebuildEveryResizeFailsBackToTheHost) {
     const auto lines = stepLines(player, step);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("# failed: frmMain.Resize: ", 0), 0u) << lines[0];
+  }
+}
+
+// ---- drawing: one redraw per relayout, each window moved once
+
+// The form's WM_SETREDRAW, in order: '0' off, '1' on.
+LRESULT CALLBACK logRedraw(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR log) {
+  if (message == WM_SETREDRAW) *reinterpret_cast<std::string*>(log) += wParam != FALSE ? '1' : '0';
+  return DefSubclassProc(window, message, wParam, lParam);
+}
+
+TEST_F(DemoForm, EachRelayoutTurnsTheFormsRedrawOffOnceErasesNothingOnTheWayAndMovesEachWindowOnce) {
+  struct Case {
+    const char* name;
+    bool withTxtRebuild;
+    bool formGivesHwnd;
+    const char* steps;
+    // Per step: the form's redraw switches, and the most moves of one window (the form included).
+    std::vector<std::string> switches;
+    std::vector<int> maxMoves;
+    bool erasesOnTheWay = false;  // the form's redraw stays on: erases are not checked
+  };
+  const Case cases[] = {
+      {"shown, enlarged, narrowed", true, true,
+       R"([{"load":{}}, {"resize":{"width":9600,"height":7200}}, {"resize":{"width":12000,"height":9000}},
+           {"resize":{"width":7000,"height":6000}}])",
+       {"", "01", "01", "01"}, {0, 0, 1, 1}},
+      {"fonts scaled too", true, true,
+       R"([{"load":{}}, {"set":{"object":"Tolvane1","member":"ResizeFont","value":true}},
+           {"resize":{"width":9600,"height":7200}}, {"resize":{"width":12000,"height":9000}}])",
+       {"", "", "01", "01"}, {0, 0, 0, 1}},
+      {"Refresh and Rebuild from the form's code; on a hidden form nothing is switched", true, true,
+       R"([{"load":{}}, {"call":{"object":"Tolvane1","method":"Refresh"}}, {"resize":{"width":9600,"height":7200}},
+           {"call":{"object":"Tolvane1","method":"Rebuild"}}, {"resize":{"width":12000,"height":9000}},
+           {"call":{"object":"Tolvane1","method":"Refresh"}}])",
+       {"", "", "01", "01", "01", "01"}, {0, 0, 0, 0, 1, 0}},
+      // Minimised, the form is not drawn; the first resize after restoring only answers the handshake.
+      {"minimised and restored", true, true,
+       R"([{"load":{}}, {"resize":{"width":9600,"height":7200}}, {"minimize":{}}, {"restore":{}},
+           {"resize":{"width":12000,"height":9000}}])",
+       {"", "01", "", "01", "01"}, {0, 0, 1, 1, 1}},
+      // The control stores the form's height, which raises Resize inside Resize: one switch for both.
+      // The form moves twice, once by the drag and once by that store.
+      {"KeepRatio", true, true,
+       R"([{"load":{}}, {"set":{"object":"Tolvane1","member":"KeepRatio","value":true}},
+           {"resize":{"width":9600,"height":7200}}, {"resize":{"width":12000,"height":7200}}])",
+       {"", "", "01", "01"}, {0, 0, 0, 2}},
+      // Every pass fails; the form's redraw is still switched back on.
+      {"without txtRebuild", false, true,
+       R"([{"load":{}}, {"resize":{"width":9600,"height":7200}}, {"resize":{"width":12000,"height":9000}}])",
+       {"", "01", "01"}, {0, 0, 1}},
+      // The control cannot find the form's window (no hWnd, no in-place site) and leaves it alone: the
+      // batched moves are still one per window, but they are drawn as they are made.
+      {"a form without hWnd", true, false,
+       R"([{"load":{}}, {"resize":{"width":9600,"height":7200}}, {"resize":{"width":12000,"height":9000}}])",
+       {"", "", ""}, {0, 0, 1}, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    model::FormSpec desc = hostFormSpec();
+    if (!c.withTxtRebuild) {
+      std::erase_if(desc.controls, [](const model::ControlSpec& control) { return control.name == "txtRebuild"; });
+    }
+    FormOptions options;
+    options.givesHwnd = c.formGivesHwnd;
+    DemoPlayer player(scenarioOf(desc, c.steps), options);
+    const HWND form = player.form().window();
+    std::string switches;
+    ASSERT_TRUE(SetWindowSubclass(form, &logRedraw, 1, reinterpret_cast<DWORD_PTR>(&switches)));
+    ASSERT_EQ(player.stepCount(), c.switches.size());
+    bool shown = false;
+    for (std::size_t step = 0; step < player.stepCount(); ++step) {
+      SCOPED_TRACE(step + 1);
+      switches.clear();
+      player.playStep(step);
+      const demohost::StepPaint paint = player.form().paintStats().step();
+      EXPECT_EQ(switches, c.switches[step]);
+      if (!c.erasesOnTheWay) {
+        EXPECT_EQ(paint.intermediateErases, 0);
+      }
+      EXPECT_EQ(paint.maxMovesPerWindow, c.maxMoves[step]);
+      shown = shown || IsWindowVisible(form);
+      // Once shown, the form draws again after every step, also after a pass that failed.
+      if (shown) {
+        EXPECT_NE(GetWindowLongW(form, GWL_STYLE) & WS_VISIBLE, 0);
+      }
+    }
+    RemoveWindowSubclass(form, &logRedraw, 1);
   }
 }
 
