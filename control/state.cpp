@@ -12,6 +12,7 @@ void ParentFormRef::assign(host::FormRef form) {
   // Subscribe before dropping the old subscription, so that re-assigning the same form never leaves
   // it without one.
   host::Subscription subscription = form->advise(sink_);
+  if (uses_ > 0 && form_ != nullptr) retired_.push_back(std::move(form_));
   form_ = std::move(form);
   subscription_ = std::move(subscription);
 }
@@ -26,6 +27,12 @@ ControlInfo& ControlRecords::at(std::size_t i) {
     throw host::HostError(host::Failure::SubscriptOutOfRange, "no record " + std::to_string(i));
   }
   return records_[i];
+}
+
+void ControlRecords::setControl(std::size_t i, host::ObjectRef ctl) {
+  ControlInfo& record = at(i);
+  if (locks_ > 0 && record.Ctl != nullptr) retired_.push_back(std::move(record.Ctl));
+  record.Ctl = std::move(ctl);
 }
 
 void ControlRecords::allocate(std::size_t count) {

@@ -45,16 +45,21 @@ class Recorder {
   std::vector<Write> writes;
 
   void failOn(std::string object, std::string member, Op op);
+  // The injected failure of this operation, if there is one.
+  std::optional<host::Fault> refusal(std::string_view object, std::string_view member, Op op) const {
+    if (failures_.empty()) return std::nullopt;
+    return injected(object, member, op);
+  }
   // Throws the injected failure, if there is one for this operation.
   void check(std::string_view object, std::string_view member, Op op) const {
-    if (!failures_.empty()) checkInjected(object, member, op);
+    if (auto fault = refusal(object, member, op)) fault->raise();
   }
   void record(Write write);
   // A failure that went back to the host: `what` (an event, or the call that failed) on `object`.
   void recordFailure(std::string object, std::string what, std::string error);
 
  private:
-  void checkInjected(std::string_view object, std::string_view member, Op op) const;
+  std::optional<host::Fault> injected(std::string_view object, std::string_view member, Op op) const;
 
   std::set<std::tuple<std::string, std::string, Op>, std::less<>> failures_;
 };
@@ -95,9 +100,12 @@ class ModelForm;
 class ModelFont final : public host::Object {
  public:
   ModelFont(Recorder& recorder, std::string path, double size) : recorder_(recorder), path_(std::move(path)), size_(size) {}
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
   double size() const { return size_; }
   void setSize(double size) { size_ = size; }
 
@@ -111,9 +119,12 @@ class ModelControl final : public host::Object {
  public:
   ModelControl(Recorder& recorder, const ControlSpec& desc, std::weak_ptr<ModelForm> form);
 
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
 
   const std::string& name() const { return name_; }
   const std::string& kind() const { return kind_; }
@@ -143,8 +154,8 @@ class ModelControl final : public host::Object {
   std::function<void(std::string_view member)> onStore;
 
  private:
-  void requireOnForm() const;
-  void require(std::string_view member, Member which, Op op) const;
+  std::optional<host::Fault> offForm() const;
+  std::optional<host::Fault> refusal(std::string_view member, Member which, Op op) const;
   void store(Member which, const host::Value& value);
   void raiseOwnResize();
   void raiseStored(std::string_view member);
@@ -165,9 +176,12 @@ class ModelControl final : public host::Object {
 class ModelScreen final : public host::Object {
  public:
   ModelScreen(Recorder& recorder, ScreenSpec desc) : recorder_(recorder), metrics_(desc) {}
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
   void set(ScreenSpec desc) { metrics_ = desc; }
   const ScreenSpec& metrics() const { return metrics_; }
 
@@ -180,9 +194,12 @@ class ModelForm final : public host::Form, public std::enable_shared_from_this<M
  public:
   static std::shared_ptr<ModelForm> create(Recorder& recorder, const FormSpec& desc);
 
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
   host::FormRef asForm() override { return shared_from_this(); }
   host::Subscription advise(host::FormEvents& sink) override;
 
