@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -266,22 +265,19 @@ CheckReport checkScenario(const Scenario& scenario, const std::string& file) {
 }
 
 Scenario loadForCheck(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ScenarioError(path + ": cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
+  const std::string text = readScenarioText(path);
   json document;
   try {
-    document = json::parse(text.str());
+    document = json::parse(text);
   } catch (const json::exception&) {
-    return parseScenario(text.str(), path);  // says where and what is wrong
+    return parseScenario(text, path);  // says where and what is wrong
   }
   if (document.is_object() && !document.contains("steps")) {
     if (document.contains("controls")) document = json{{"form", std::move(document)}};
     document["steps"] = json::array();
     return parseScenario(document.dump(), path);
   }
-  return parseScenario(text.str(), path);
+  return parseScenario(text, path);
 }
 
 std::string formatCheck(const CheckReport& report) {

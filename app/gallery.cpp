@@ -59,8 +59,8 @@ std::vector<std::string> notesFor(Player& player, std::size_t failures) {
   return notes;
 }
 
-std::size_t countFailures(const std::vector<model::Write>& writes, std::size_t from) {
-  return static_cast<std::size_t>(std::count_if(writes.begin() + static_cast<std::ptrdiff_t>(from), writes.end(),
+std::size_t countFailures(const std::vector<model::Write>& writes) {
+  return static_cast<std::size_t>(std::count_if(writes.begin(), writes.end(),
                                                 [](const model::Write& w) { return !w.error.empty(); }));
 }
 
@@ -114,10 +114,9 @@ PlayedPictures playWithPictures(Player& player, const fs::path& dir, const std::
   };
   picture(0, "before the first step", 0, false);
   for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t before = player.world().recorder.writes.size();
     const auto markers = snapshotMarkers(player);
     player.playStep(i, trace);
-    const std::size_t failures = countFailures(player.world().recorder.writes, before);
+    const std::size_t failures = countFailures(player.world().recorder.writes);
     played.failures += failures;
     const Step& step = player.scenario().steps[i];
     const auto* call = std::get_if<CallStep>(&step);

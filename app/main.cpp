@@ -3,8 +3,13 @@
 //   tolvane gallery DIR [--examples DIR]
 //   tolvane check FILE [--json]
 //   tolvane --version
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -39,6 +44,7 @@ int play(const std::string& file, bool trace, bool state, const std::string& svg
     return kExitUsage;
   }
   tolvane::app::Player player(scenario);
+  player.countHostFailures();
   if (svgDir.empty()) {
     player.playAll(trace ? &std::cout : nullptr);
   } else {
@@ -73,6 +79,30 @@ int gallery(const std::string& outDir, const std::string& examplesDir) {
   return result.problems.empty() ? 0 : kExitUsage;
 }
 
+// Destructors that run while a failed allocation unwinds may allocate themselves (the JSON
+// library's do, to take a large document apart). A reserve, given back at the first failure, lets
+// them finish, so that running out of memory reaches main as bad_alloc instead of ending the process.
+constexpr std::size_t kMemoryReserve = std::size_t{32} << 20;
+void* memoryReserve = nullptr;
+
+void giveBackReserve() {
+  std::free(memoryReserve);
+  memoryReserve = nullptr;
+  std::set_new_handler(nullptr);
+  throw std::bad_alloc();
+}
+
+// Output that could not be written (a full disk, a reader that went away) fails the run with a
+// message, rather than ending as though everything had been written.
+int outputChecked(int code) {
+  const int before = errno;
+  std::cout.flush();
+  if (std::cout) return code;
+  const int error = errno != 0 ? errno : before;
+  std::cerr << "tolvane: cannot write the output" << (error != 0 ? std::string(": ") + std::strerror(error) : "") << '\n';
+  return 1;
+}
+
 // Exit 0 when layout will run on the form, 1 when it will not, 2 when the file cannot be read.
 int check(const std::string& file, bool asJson) {
   try {
@@ -87,7 +117,11 @@ int check(const std::string& file, bool asJson) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
+  // A closed pipe is reported as a write error, not a silent death by signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  memoryReserve = std::malloc(kMemoryReserve);
+  std::set_new_handler(giveBackReserve);
   CLI::App app{"Tolvane: plays layout scenarios on an in-memory form"};
   app.require_subcommand(1);
   app.set_version_flag("--version", TOLVANE_VERSION);
@@ -125,12 +159,18 @@ int main(int argc, char** argv) {
     return app.exit(e) == 0 ? 0 : kExitUsage;
   }
 
-  if (*checkCommand) return check(checkFile, asJson);
+  if (*checkCommand) return outputChecked(check(checkFile, asJson));
 
-  if (*galleryCommand) return gallery(galleryDir, examplesDir);
+  if (*galleryCommand) return outputChecked(gallery(galleryDir, examplesDir));
   if (playCommand->count("--svg") != 0 && svgDir.empty()) {
     std::cerr << "tolvane: --svg needs the folder to draw into\n";
     return kExitUsage;
   }
-  return play(file, trace, state, svgDir, strict);
+  return outputChecked(play(file, trace, state, svgDir, strict));
+} catch (const std::bad_alloc&) {
+  std::cerr << "tolvane: out of memory\n";
+  return 1;
+} catch (const std::exception& e) {
+  std::cerr << "tolvane: " << e.what() << '\n';
+  return 1;
 }

@@ -15,8 +15,10 @@ Player::Player(const Scenario& scenario) : scenario_(scenario), world_(scenario.
     Placed placed{control->name(),
                   std::make_unique<model::ModelSite>(world_.recorder, control, world_.screen, scenario_.userMode),
                   nullptr};
-    placed.control = std::make_unique<Tolvane>(*placed.site);
-    control->onResize = [tolvane = placed.control.get()] { tolvane->UserControl_Resize(); };
+    placed.control = std::make_shared<Tolvane>(*placed.site);
+    control->onResize = [tolvane = std::weak_ptr<Tolvane>(placed.control)] {
+      if (const auto alive = tolvane.lock()) alive->UserControl_Resize();
+    };
     placed_.push_back(std::move(placed));
   }
 }
@@ -33,6 +35,10 @@ Tolvane* Player::control(const std::string& name) {
   return found != nullptr ? found->control.get() : nullptr;
 }
 
+void Player::release(const std::string& name) {
+  if (Placed* found = placed(name)) found->control.reset();
+}
+
 model::ModelSite* Player::site(const std::string& name) {
   Placed* found = placed(name);
   return found != nullptr ? found->site.get() : nullptr;
@@ -44,6 +50,7 @@ void Player::failed(const std::string& object, const std::string& what, const ho
 
 void Player::play(const LoadStep&) {
   for (auto& placed : placed_) {
+    if (placed.control == nullptr) continue;  // released
     placed.site->setUserMode(scenario_.userMode);
     try {
       placed.control->UserControl_ReadProperties();
@@ -77,8 +84,10 @@ void Player::play(const SetStep& set) {
   try {
     if (set.object == form.name()) {
       form.setDirect(set.member, set.value);
+    } else if (const auto control = form.find(set.object)) {
+      control->setDirect(set.member, set.value);
     } else {
-      form.find(set.object)->setDirect(set.member, set.value);
+      throw host::HostError(host::Failure::MissingControl, form.name() + " has no control " + set.object);
     }
   } catch (const host::HostError& e) {
     failed(set.object, "set " + set.member, e);
@@ -88,6 +97,7 @@ void Player::play(const SetStep& set) {
 void Player::play(const CallStep& call) {
   Tolvane* tolvane = control(call.object);
   try {
+    if (tolvane == nullptr) throw host::HostError(host::Failure::NoValue, "object variable not set");
     if (call.method == "Rebuild") {
       tolvane->Rebuild();
     } else {
@@ -103,17 +113,23 @@ void Player::play(const ScreenStep& screen) { world_.screen->set(screen.screen);
 
 void Player::playStep(std::size_t i, std::ostream* trace) {
   const Step& step = scenario_.steps.at(i);
+  world_.recorder.writes.clear();
   playOn(*this, step);
+  for (const auto& write : world_.recorder.writes) {
+    if (write.kind == model::Write::Kind::EventFailure) hostFailures_.push_back(write);
+  }
   if (trace != nullptr) {
     *trace << "# step " << i + 1 << ": " << describe(step) << '\n';
-    const auto& writes = world_.recorder.writes;
-    for (; printed_ < writes.size(); ++printed_) *trace << model::formatWrite(writes[printed_]) << '\n';
+    for (const auto& write : world_.recorder.writes) *trace << model::formatWrite(write) << '\n';
   }
-  printed_ = world_.recorder.writes.size();
 }
 
 void Player::playAll(std::ostream* trace) {
-  for (std::size_t i = 0; i < stepCount(); ++i) playStep(i, trace);
+  const bool logging = world_.recorder.logging;
+  world_.recorder.logging = logging && (trace != nullptr || countFailures_);
+  // A trace that can no longer be written ends the play: the caller reports the stream's failure.
+  for (std::size_t i = 0; i < stepCount() && (trace == nullptr || *trace); ++i) playStep(i, trace);
+  world_.recorder.logging = logging;
 }
 
 std::string Player::hostFailureSummary() const {
@@ -121,8 +137,7 @@ std::string Player::hostFailureSummary() const {
   const model::Write* first = nullptr;
   bool oneMessage = true;
   int total = 0;
-  for (const auto& write : world_.recorder.writes) {
-    if (write.kind != model::Write::Kind::EventFailure) continue;
+  for (const auto& write : hostFailures_) {
     ++total;
     if (first == nullptr) first = &write;
     oneMessage = oneMessage && write.error == first->error;

@@ -20,20 +20,30 @@ class Player final : private StepDriver {
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
 
-  // Plays step i (from 0). With `trace`, prints `# step N: ...` and then every write it caused.
+  // Plays step i (from 0). The model's write log then holds the writes of this step only, so a long
+  // play keeps no more than one step's. With `trace`, prints `# step N: ...` and then those writes.
   void playStep(std::size_t i, std::ostream* trace = nullptr);
+  // Plays every step. Without `trace` nothing reads the writes, and none are logged.
   void playAll(std::ostream* trace = nullptr);
 
   std::size_t stepCount() const { return scenario_.steps.size(); }
   const Scenario& scenario() const { return scenario_; }
   model::ModelWorld& world() { return world_; }
   const model::ModelWorld& world() const { return world_; }
+  // The control named `name`, or nullptr when there is none or the host has released it.
   Tolvane* control(const std::string& name);
   model::ModelSite* site(const std::string& name);
 
   // One line on the failures that went back to the host (event handlers, calls) so far, or empty
   // when there were none: how many, of what, and the first one's message.
+  // Keeps that tally for the whole play, also when no trace is printed (which otherwise records
+  // nothing); call before playing.
+  void countHostFailures() { countFailures_ = true; }
   std::string hostFailureSummary() const;
+
+  // The host drops its reference to the control (its site stays). A call of the control's that is
+  // running keeps it until it returns; steps that name it afterwards fail as on a released object.
+  void release(const std::string& name);
 
   // The final table: `name left top width height font visible`, one row per control.
   void printState(std::ostream& out) const;
@@ -42,7 +52,7 @@ class Player final : private StepDriver {
   struct Placed {
     std::string name;
     std::unique_ptr<model::ModelSite> site;
-    std::unique_ptr<Tolvane> control;
+    std::shared_ptr<Tolvane> control;
   };
 
   Placed* placed(const std::string& name);
@@ -60,7 +70,8 @@ class Player final : private StepDriver {
   Scenario scenario_;
   model::ModelWorld world_;
   std::vector<Placed> placed_;
-  std::size_t printed_ = 0;
+  bool countFailures_ = false;
+  std::vector<model::Write> hostFailures_;  // every failure that went back to the host, in order
 };
 
 }  // namespace tolvane::app

@@ -1,20 +1,26 @@
 #include "app/scenario.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <initializer_list>
 #include <set>
-#include <sstream>
 #include <string_view>
 
 #include <nlohmann/json.hpp>
+
+#include "hostmodel/model/trace.h"
 
 namespace tolvane::app {
 
 using nlohmann::json;
 
 namespace {
+
+// The message stays on one line whatever keys and names the file holds.
+ScenarioError scenarioError(const std::string& message) { return ScenarioError(model::escapedText(message)); }
 
 std::string kindOf(const json& value) {
   if (value.is_boolean()) return "a Boolean";
@@ -34,7 +40,7 @@ class Fields {
   }
 
   [[noreturn]] void fail(const std::string& place, const std::string& what) const {
-    throw ScenarioError(file_ + ": at " + (place.empty() ? "/" : place) + ": " + what);
+    throw scenarioError(file_ + ": at " + (place.empty() ? "/" : place) + ": " + what);
   }
 
   void allow(std::initializer_list<const char*> names) const {
@@ -67,6 +73,21 @@ class Fields {
     const json& value = get(key);
     if (!value.is_string()) fail(at(key), "expected text, found " + kindOf(value));
     return value.get<std::string>();
+  }
+
+  // A name of the form, a control or a member. Names begin trace lines and state rows, so a name that
+  // could break a line, pass for a `#` line, split a row at a space or end at a dot is refused here
+  // rather than escaped there: on a real form a name is an identifier, letters, digits and `_`.
+  std::string name(const char* key) const {
+    std::string value = text(key);
+    const bool identifier = std::all_of(value.begin(), value.end(), [](char c) {
+      const auto byte = static_cast<unsigned char>(c);
+      return std::isalnum(byte) != 0 || c == '_' || byte >= 0x80;  // letters beyond ASCII too
+    });
+    if (!identifier || model::escapedText(value) != value) {
+      fail(at(key), "a name holds only letters, digits and _");
+    }
+    return value;
   }
 
   bool boolean(const char* key) const {
@@ -104,7 +125,7 @@ model::ScreenSpec readScreen(const Fields& f) {
 model::ControlSpec readControl(const Fields& f) {
   f.allow({"name", "kind", "left", "top", "width", "height", "fontSize", "text", "visible", "fontBold", "members"});
   model::ControlSpec c;
-  c.name = f.text("name");
+  c.name = f.name("name");
   if (c.name.empty()) f.fail(f.at("name"), "a control needs a name");
   if (f.has("kind")) c.kind = f.text("kind");
   c.left = f.number("left", 0);
@@ -132,7 +153,7 @@ model::ControlSpec readControl(const Fields& f) {
 model::FormSpec readForm(const Fields& f) {
   f.allow({"name", "width", "height", "frame", "windowState", "controls"});
   model::FormSpec form;
-  if (f.has("name")) form.name = f.text("name");
+  if (f.has("name")) form.name = f.name("name");
   form.width = f.number("width", form.width);
   form.height = f.number("height", form.height);
   if (f.has("frame")) {
@@ -208,7 +229,7 @@ Step readStep(const Fields& f, const model::FormSpec& form) {
   if (kind == "screen") return ScreenStep{readScreen(b)};
   if (kind == "set") {
     b.allow({"object", "member", "value"});
-    SetStep step{b.text("object"), b.text("member"), {}};
+    SetStep step{b.text("object"), b.name("member"), {}};
     const auto* control = controlNamed(form, step.object);
     if (step.object != form.name && control == nullptr) b.fail(b.at("object"), "no object named \"" + step.object + "\"");
     const json& value = b.get("value");
@@ -238,7 +259,7 @@ Step readStep(const Fields& f, const model::FormSpec& form) {
   }
   // fail
   b.allow({"object", "member", "op"});
-  FailStep step{b.text("object"), b.text("member"), model::Op::Get};
+  FailStep step{b.text("object"), b.name("member"), model::Op::Get};
   if (!isObject(form, step.object)) b.fail(b.at("object"), "no object named \"" + step.object + "\"");
   const std::string op = b.text("op");
   if (op == "get") {
@@ -276,7 +297,7 @@ std::string describe(const Step& step) {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, bool>) return v ? "true" : "false";
             if constexpr (std::is_same_v<T, double>) return number(v);
-            if constexpr (std::is_same_v<T, std::string>) return "\"" + v + "\"";
+            if constexpr (std::is_same_v<T, std::string>) return model::quotedText(v);
             return "?";
           },
           s.value);
@@ -294,19 +315,33 @@ std::string describe(const Step& step) {
   return std::visit(Describe{}, step);
 }
 
-Scenario parseScenario(const std::string& text, const std::string& fileName) {
-  json document;
+namespace {
+
+// The JSON library's own text, without its "[json.exception.kind.N] " prefix.
+std::string reason(const json::exception& e) {
+  const std::string what = e.what();
+  const auto end = what.find("] ");
+  return end == std::string::npos ? what : what.substr(end + 2);
+}
+
+json parseJson(const std::string& text, const std::string& fileName) {
   try {
-    document = json::parse(text);
+    return json::parse(text);
   } catch (const json::parse_error& e) {
     // Turn the byte offset into a line and column a person can find.
     const std::size_t offset = std::min<std::size_t>(e.byte == 0 ? 0 : e.byte - 1, text.size());
     const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(offset), '\n');
     const auto lineStart = text.rfind('\n', offset == 0 ? 0 : offset - 1);
     const auto column = offset - (lineStart == std::string::npos ? 0 : lineStart + 1) + 1;
-    throw ScenarioError(fileName + ": line " + std::to_string(line) + ", column " + std::to_string(column) +
+    throw scenarioError(fileName + ": line " + std::to_string(line) + ", column " + std::to_string(column) +
                         ": not valid JSON");
+  } catch (const json::exception& e) {
+    // A number beyond the range of a double, and whatever else the library refuses.
+    throw scenarioError(fileName + ": not valid JSON: " + reason(e));
   }
+}
+
+Scenario readScenario(const json& document, const std::string& fileName) {
   const Fields top(document, "", fileName);
   top.allow({"description", "userMode", "screen", "form", "steps"});
   Scenario scenario;
@@ -321,6 +356,28 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
   return scenario;
 }
 
+}  // namespace
+
+Scenario parseScenario(const std::string& text, const std::string& fileName) {
+  try {
+    return readScenario(parseJson(text, fileName), fileName);
+  } catch (const json::exception& e) {
+    throw scenarioError(fileName + ": cannot be read: " + reason(e));
+  }
+}
+
+std::string readScenarioText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw scenarioError(path + ": cannot be read");
+  // Read by hand rather than through a stream's << of the buffer: that one swallows a failed
+  // allocation and hands on a truncated text, which would then read as malformed JSON.
+  std::string text;
+  std::array<char, 1 << 16> buffer;
+  while (in.read(buffer.data(), buffer.size()) || in.gcount() > 0) text.append(buffer.data(), static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) throw scenarioError(path + ": cannot be read");
+  return text;
+}
+
 bool isScenarioFile(const std::string& fileName) {
   const auto endsWith = [&](std::string_view tail) {
     return fileName.size() >= tail.size() && fileName.compare(fileName.size() - tail.size(), tail.size(), tail) == 0;
@@ -328,12 +385,6 @@ bool isScenarioFile(const std::string& fileName) {
   return endsWith(".json") && !endsWith(".schema.json");
 }
 
-Scenario loadScenario(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ScenarioError(path + ": cannot be read");
-  std::ostringstream text;
-  text << in.rdbuf();
-  return parseScenario(text.str(), path);
-}
+Scenario loadScenario(const std::string& path) { return parseScenario(readScenarioText(path), path); }
 
 }  // namespace tolvane::app

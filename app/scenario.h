@@ -47,6 +47,8 @@ class ScenarioError : public std::runtime_error {
 bool isControlProperty(const std::string& member);
 
 Scenario parseScenario(const std::string& text, const std::string& fileName);
+// The text of a scenario file, whole; a ScenarioError when it cannot be read.
+std::string readScenarioText(const std::string& path);
 Scenario loadScenario(const std::string& path);
 // A scenario in a folder of examples: a .json file that is not a JSON Schema (NAME.schema.json).
 bool isScenarioFile(const std::string& fileName);

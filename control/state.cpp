@@ -12,6 +12,7 @@ void ParentFormRef::assign(host::FormRef form) {
   // Subscribe before dropping the old subscription, so that re-assigning the same form never leaves
   // it without one.
   host::Subscription subscription = form->advise(sink_);
+  if (uses_ > 0 && form_ != nullptr) retired_.push_back(std::move(form_));
   form_ = std::move(form);
   subscription_ = std::move(subscription);
 }
@@ -28,6 +29,12 @@ ControlInfo& ControlRecords::at(std::size_t i) {
   return records_[i];
 }
 
+void ControlRecords::setControl(std::size_t i, host::ObjectRef ctl) {
+  ControlInfo& record = at(i);
+  if (locks_ > 0 && record.Ctl != nullptr) retired_.push_back(std::move(record.Ctl));
+  record.Ctl = std::move(ctl);
+}
+
 void ControlRecords::allocate(std::size_t count) {
   if (locks_ > 0) throw host::HostError(host::Failure::ArrayLocked, "the snapshot is in use");
   try {
@@ -36,6 +43,13 @@ void ControlRecords::allocate(std::size_t count) {
   } catch (const std::bad_alloc&) {
     throw host::HostError(host::Failure::OutOfMemory, "out of memory for " + std::to_string(count) + " records");
   }
+}
+
+PassDepth::PassDepth(TolvaneState& state) : depth_(state.passDepth) {
+  if (depth_ >= kMaxPassDepth) {
+    throw host::HostError(host::Failure::Platform, "out of stack space", host::kOutOfStackSpace);
+  }
+  ++depth_;
 }
 
 bool userMode(TolvaneState& state) {

@@ -11,11 +11,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "hostmodel/guard.h"
 #include "hostmodel/host.h"
 
 namespace tolvane {
 
-// The snapshot record of one control.
+// The snapshot record of one control. `Ctl` is set through ControlRecords::setControl.
 struct ControlInfo {
   host::ObjectRef Ctl;
   float Left = 0;
@@ -40,15 +41,39 @@ class ParentFormRef {
   // The form, held for the caller's statement, or a NotAttached failure.
   host::FormRef form() const;
 
+  // The form as it is now (none when unattached), for a statement that uses it in place while a Use
+  // is in force.
+  const host::FormRef& current() const { return form_; }
+
+  // While a Use is in force, a form that is replaced (a Rebuild that host code starts from inside a
+  // pass re-attaches) is kept until the Use ends, so that a statement can use the form in place
+  // without a counted reference of its own.
+  class Use {
+   public:
+    explicit Use(ParentFormRef& ref) : ref_(ref) { ++ref_.uses_; }
+    ~Use() {
+      if (--ref_.uses_ == 0) ref_.retired_.clear();
+    }
+    Use(const Use&) = delete;
+    Use& operator=(const Use&) = delete;
+
+   private:
+    ParentFormRef& ref_;
+  };
+
  private:
   host::FormEvents& sink_;
   host::FormRef form_;
   host::Subscription subscription_;
+  int uses_ = 0;
+  std::vector<host::FormRef> retired_;  // forms replaced while in use
 };
 
 // `maControls`: allocated afresh by every snapshot. While a record is being applied the array is
 // locked, and a reallocation requested meanwhile (a Rebuild that host code starts from inside one of
-// the record's stores) fails instead of freeing the record in use.
+// the record's stores) fails instead of freeing the record in use; a control replaced in a record
+// meanwhile is kept until the lock ends, so that the record's control can be used in place, without
+// a counted reference of its own for every statement.
 class ControlRecords {
  public:
   std::size_t size() const { return records_.size(); }
@@ -59,10 +84,15 @@ class ControlRecords {
   // Replaces every record with `count` empty ones; an ArrayLocked failure while locked.
   void allocate(std::size_t count);
 
+  // Record i's control, or a SubscriptOutOfRange failure.
+  void setControl(std::size_t i, host::ObjectRef ctl);
+
   class Lock {
    public:
     explicit Lock(ControlRecords& records) : records_(records) { ++records_.locks_; }
-    ~Lock() { --records_.locks_; }
+    ~Lock() {
+      if (--records_.locks_ == 0) records_.retired_.clear();
+    }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
 
@@ -73,6 +103,7 @@ class ControlRecords {
  private:
   std::vector<ControlInfo> records_;
   int locks_ = 0;
+  std::vector<host::ObjectRef> retired_;  // controls replaced while locked
 };
 
 struct TolvaneState {
@@ -92,9 +123,30 @@ struct TolvaneState {
   float msOrigScaleHeight = 0;
   float msHeightRatio = 0;
   bool sfBusy = false;
+  int passDepth = 0;  // Rebuild, Refresh and own-Resize calls running, nested through host code
 
   // `ParentForm`, fetched afresh for every statement that uses it.
   host::FormRef parentForm() const { return ParentForm.form(); }
+  // The same for a guarded statement, used in place under a ParentFormRef::Use; a statement that
+  // meets no form fails.
+  host::Held parentForm(host::Statement& s) const { return s.inPlace(ParentForm.current()); }
+};
+
+// Host code may call Rebuild or Refresh from inside a store of a pass, and so on (or raise the
+// control's own Resize from inside its size store). Nested calls are allowed up to this depth; a call
+// beyond it fails with the platform's "out of stack space" back to the host code that made it, so
+// that a host that recurses without end cannot overflow the stack.
+inline constexpr int kMaxPassDepth = 64;
+
+class PassDepth {
+ public:
+  explicit PassDepth(TolvaneState& state);
+  ~PassDepth() { --depth_; }
+  PassDepth(const PassDepth&) = delete;
+  PassDepth& operator=(const PassDepth&) = delete;
+
+ private:
+  int& depth_;
 };
 
 // Reads of the container's ambient properties and extender that more than one procedure makes.

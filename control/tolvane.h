@@ -2,13 +2,19 @@
 // font size, and relays the form out in proportion whenever the form is resized.
 #pragma once
 
+#include <memory>
+
 #include "control/picture_box.h"
 #include "control/state.h"
 #include "hostmodel/host.h"
 
 namespace tolvane {
 
-class Tolvane final : public host::FormEvents {
+// A host may drop its last reference to the control from host code that one of the control's own
+// calls runs (a store's change handler, say). When the control is owned by a shared_ptr, each call
+// the host makes holds a reference of its own until it returns, so the call never runs on a freed
+// object; the control goes when its last call has returned.
+class Tolvane final : public host::FormEvents, public std::enable_shared_from_this<Tolvane> {
  public:
   // `site` is the container: ambient properties, the extender and the screen. It outlives the control.
   explicit Tolvane(host::Site& site);
@@ -26,7 +32,8 @@ class Tolvane final : public host::FormEvents {
   void mfRebuild(bool value) { state_.mfRebuild = value; }
 
   // The public methods. Rebuild never fails; Refresh fails only in its entry steps, with the host's
-  // error (HostError).
+  // error (HostError). Either fails with "out of stack space" when host code nests them deeper than
+  // kMaxPassDepth.
   void Rebuild();
   void Refresh();
 

@@ -2,9 +2,13 @@
 // (controls named after the host form and otherwise, members missing, geometry anywhere from 0 to huge,
 // negative or fractional), and a schedule of host events, property sets, method calls, injected
 // failures and host code that calls back into the control from inside one of its stores. The scenario
-// player plays it step by step, and after every step the writes the host received are checked:
-//   - every number written is finite;
+// player plays it step by step under a rounding mode the bytes choose, with host code in the
+// stores that calls back into the control (nested up to and past the depth bound), drops the host's
+// reference to the control, or takes controls off the form. After every step the writes the host
+// received are checked:
+//   - every number written is finite, and within the range of the member's type on the host;
 //   - every write reached the form, one of its controls or such a control's font;
+//   - every write that succeeded reached a control that was still on the form;
 //   - every write is one this control makes to that member, with a value type it may pass there;
 //   - no instance is left busy between calls;
 //   - at design time nothing but the control's own extender is written.
@@ -12,21 +16,25 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/player.h"
+#include "control/state.h"
 #include "hostmodel/model/trace.h"
 
 namespace {
 
+using tolvane::kMaxPassDepth;
 using tolvane::app::Player;
 using tolvane::app::Scenario;
 using tolvane::host::Value;
@@ -55,19 +63,22 @@ constexpr std::string_view kFailMembers[] = {"Left",  "Top",     "Width",     "H
 
 constexpr std::string_view kTexts[] = {"False", "True", "false", "False ", "", "0", "-1"};
 
+// Numbers a host may hold and report: ordinary geometry, the edges of every type, and (a careless
+// or hostile host) infinities and NaN.
 double geometry(FuzzedDataProvider& in) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
   static constexpr double kEdges[] = {0.0,     -0.0,     1.0,      -1.0,     0.5,       -0.5,     8.25,
                                       120,     405,      480,      450,      3570,      9600,     7200,
                                       12000,   15360,    32767.5,  -32768.5, 2147483647.5, 1e300, -1e300,
-                                      3.4e38,  3.5e38,   -3.5e38,  1e-310,   4.9e-324,  65536,    1e9};
+                                      3.4e38,  3.5e38,   -3.5e38,  1e-310,   4.9e-324,  65536,    1e9,
+                                      0x1.fffffefffffffp127, -0x1.fffffefffffffp127, 0x1.fffffep127,
+                                      std::numeric_limits<double>::max(), kInf, -kInf,
+                                      std::numeric_limits<double>::quiet_NaN()};
   switch (in.ConsumeIntegralInRange<int>(0, 3)) {
     case 0: return in.PickValueInArray(kEdges);
     case 1: return in.ConsumeIntegralInRange<int>(-20000, 20000);
     case 2: return in.ConsumeIntegralInRange<int>(-40000, 40000) / 4.0;
-    default: {
-      const double x = in.ConsumeFloatingPoint<double>();
-      return std::isfinite(x) ? x : 0.0;  // a host holds no non-finite geometry
-    }
+    default: return in.ConsumeFloatingPoint<double>();
   }
 }
 
@@ -150,23 +161,59 @@ bool allowedType(const std::set<std::string, std::less<>>& names, const std::str
   return false;
 }
 
+// The members the host keeps as singles: a number passed there must fit one.
+bool singleMember(const Write& w) {
+  if (w.kind == Write::Kind::Call) return w.member == "Move";
+  return w.member == "Left" || w.member == "Top" || w.member == "Width" || w.member == "Height" || w.member == "Size";
+}
+
+bool inRangeForMember(const Write& w, const Value& v) {
+  double x = 0;
+  if (const auto* f = std::get_if<float>(&v)) {
+    x = *f;
+  } else if (const auto* d = std::get_if<double>(&v)) {
+    x = *d;
+  } else {
+    return true;  // integers and Booleans carry their range in their type
+  }
+  if (!std::isfinite(x)) return false;
+  return !singleMember(w) || std::fabs(x) < 0x1.ffffffp127;
+}
+
 [[noreturn]] void violated(const Write* w, const std::string& why) {
   std::fprintf(stderr, "invariant violated: %s\n", why.c_str());
   if (w != nullptr) std::fprintf(stderr, "  write: %s\n", tolvane::model::formatWrite(*w).c_str());
   std::abort();
 }
 
+// Host code in a store's change handler.
 struct Hook {
+  enum class Action { Rebuild, Refresh, Release, Remove };
   std::string control;  // whose store runs it
   std::string member;
-  bool rebuild;  // else Refresh
-  std::string tolvane;
+  Action action;
+  std::string target;  // the Tolvane control called or released, or the control removed
+};
+
+constexpr int kRoundingModes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
+
+// Puts back the rounding mode the fuzzer found, whatever the input set.
+class RoundingMode {
+ public:
+  explicit RoundingMode(int mode) : saved_(std::fegetround()) { std::fesetround(mode); }
+  ~RoundingMode() { std::fesetround(saved_); }
+  RoundingMode(const RoundingMode&) = delete;
+  RoundingMode& operator=(const RoundingMode&) = delete;
+
+ private:
+  int saved_;
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzedDataProvider in(data, size);
+  const RoundingMode rounding(in.PickValueInArray(kRoundingModes));
   Scenario scenario;
   scenario.userMode = in.ConsumeIntegralInRange<int>(0, 15) != 0;
 
@@ -279,63 +326,84 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         scenario.steps.emplace_back(tolvane::app::ScreenStep{screen});
         break;
       }
-      default:
-        hooks.push_back(Hook{pickName(), std::string(in.PickValueInArray(kMembers)), in.ConsumeBool(), pickTolvane()});
+      default: {
+        const auto action = static_cast<Hook::Action>(in.ConsumeIntegralInRange<int>(0, 3));
+        const std::string target = action == Hook::Action::Remove ? pickName() : pickTolvane();
+        hooks.push_back(Hook{pickName(), std::string(in.PickValueInArray(kMembers)), action, target});
         break;
+      }
     }
   }
 
   Player player(scenario);
   auto& world = player.world();
 
-  // Host code that calls Rebuild or Refresh from inside a store. Host code that does this guards
-  // itself against running away: a few calls per step, not nested in one another.
-  int budget = 0;
-  bool inHook = false;
+  // Host code in the stores: it calls Rebuild or Refresh, nested in one another as deep as the
+  // budget of the input allows (past the control's depth bound), releases a control or removes one
+  // from the form. `removedAt` keeps where in the step's log each removal happened. The budget is
+  // for the whole input, so that an input stays well inside the time limit of a unit.
+  int budget = kMaxPassDepth + 136;
+  std::map<std::string, std::size_t, std::less<>> removedAt;
   for (const auto& hook : hooks) {
     auto control = world.form->find(hook.control);
     if (!control) continue;
     auto previous = control->onStore;
     control->onStore = [&, hook, previous](std::string_view member) {
       if (previous) previous(member);
-      if (member != hook.member || inHook || budget <= 0) return;
+      if (member != hook.member || budget <= 0) return;
       --budget;
-      inHook = true;
-      try {
-        if (hook.rebuild) {
-          player.control(hook.tolvane)->Rebuild();
-        } else {
-          player.control(hook.tolvane)->Refresh();
-        }
-      } catch (...) {
-        inHook = false;
-        throw;
+      switch (hook.action) {
+        case Hook::Action::Release: player.release(hook.target); return;
+        case Hook::Action::Remove:
+          if (world.form->remove(hook.target)) removedAt.emplace(hook.target, world.recorder.writes.size());
+          return;
+        case Hook::Action::Rebuild:
+        case Hook::Action::Refresh: break;
       }
-      inHook = false;
+      tolvane::Tolvane* target = player.control(hook.target);
+      if (target == nullptr) throw tolvane::host::HostError(tolvane::host::Failure::NoValue, "object variable not set");
+      if (hook.action == Hook::Action::Rebuild) {
+        target->Rebuild();
+      } else {
+        target->Refresh();
+      }
     };
   }
 
+  // A write that succeeded reached an object on the form: the form, or a control (or its font) not
+  // yet removed when the write was made.
+  const auto onForm = [&](const Write& w, std::size_t at) {
+    if (!w.error.empty() || w.kind == Write::Kind::EventFailure) return true;
+    std::string_view object = w.object;
+    if (object == form.name) return true;  // the form itself, or a control of its name: the log cannot tell
+    if (object.ends_with(".Font")) object.remove_suffix(5);
+    const auto removed = removedAt.find(object);
+    return removed == removedAt.end() || at < removed->second;
+  };
+
   const std::string formName = form.name;
-  std::size_t checked = 0;
   for (std::size_t i = 0; i < player.stepCount(); ++i) {
-    budget = 3;
+    removedAt.clear();
     player.playStep(i);
     const auto& writes = world.recorder.writes;
-    for (; checked < writes.size(); ++checked) {
-      const Write& w = writes[checked];
+    for (std::size_t at = 0; at < writes.size(); ++at) {
+      const Write& w = writes[at];
       for (const Value& v : w.values) {
-        if (const auto* f = std::get_if<float>(&v); f != nullptr && !std::isfinite(*f)) violated(&w, "non-finite single");
-        if (const auto* d = std::get_if<double>(&v); d != nullptr && !std::isfinite(*d)) violated(&w, "non-finite double");
+        if (!inRangeForMember(w, v)) violated(&w, "a number that is not finite or beyond its member's type");
       }
       std::string why;
       if (!allowedType(names, formName, tolvanes, w, why)) violated(&w, why);
+      if (!onForm(w, at)) violated(&w, "a write reached a control no longer on the form");
       if (!scenario.userMode && w.kind != Write::Kind::EventFailure &&
           std::find(tolvanes.begin(), tolvanes.end(), w.object) == tolvanes.end()) {
         violated(&w, "a write at design time");
       }
     }
     for (const auto& name : tolvanes) {
-      if (player.control(name)->state().sfBusy) violated(nullptr, name + " left busy after step " + std::to_string(i + 1));
+      const tolvane::Tolvane* control = player.control(name);
+      if (control == nullptr) continue;  // released
+      if (control->state().sfBusy) violated(nullptr, name + " left busy after step " + std::to_string(i + 1));
+      if (control->state().passDepth != 0) violated(nullptr, name + " left inside a pass after step " + std::to_string(i + 1));
     }
   }
   return 0;

@@ -68,7 +68,7 @@ double toNumber(const Value& value) {
 
 Value asRead(Value value) {
   if (const auto* f = std::get_if<float>(&value)) finite(*f);
-  if (const auto* d = std::get_if<double>(&value)) finite(*d);
+  if (const auto* d = std::get_if<double>(&value)) withinSingle(*d);
   return value;
 }
 
@@ -83,10 +83,19 @@ double finite(double x) {
 }
 
 float toSingle(double x) {
-  // Doubles at or beyond the midpoint above the largest single round to infinity.
+  // Doubles at or beyond the midpoint above the largest single round to infinity. Below it, a host
+  // that left the processor rounding upward (or downward, for negatives) still gets infinity from
+  // the narrowing, so the narrowed value itself is what is checked as well.
   constexpr double kLimit = 0x1.ffffffp127;
   if (!std::isfinite(x) || std::fabs(x) >= kLimit) overflow(x);
-  return static_cast<float>(x);
+  const float narrowed = static_cast<float>(x);
+  if (!std::isfinite(narrowed)) overflow(x);
+  return narrowed;
+}
+
+double withinSingle(double x) {
+  toSingle(x);
+  return x;
 }
 
 std::int16_t toI16(double x) { return toInteger<std::int16_t>(x, -32768.0, 32767.0); }

@@ -34,13 +34,19 @@ bool equalsFalse(const Value& value);
 std::string toText(const Value& value);
 ObjectRef toObject(const Value& value);
 
-// A value read from the host, to be handed on exactly as read: an Overflow if it is a number that is
-// not finite, so that a host that reports one never gets it back.
+// x, when it is finite and within a single's range (it narrows to a finite single); else an Overflow.
+double withinSingle(double x);
+
+// A value read from the host, to be handed on exactly as read to a position or size: an Overflow if
+// it is a number that is not finite or beyond a single's range, so that a host that reports one never
+// gets it back.
 Value asRead(Value value);
 
-// Typed values for stores, checked before they leave.
+// Typed values for stores, checked before they leave. Doubles are passed only to positions and sizes,
+// which the host keeps as singles: a double beyond a single's range is an Overflow here rather than
+// an infinity in a host that narrows it.
 inline Value single(double x) { return Value{toSingle(x)}; }
-inline Value dbl(double x) { return Value{finite(x)}; }
+inline Value dbl(double x) { return Value{withinSingle(x)}; }
 inline Value i16(double x) { return Value{toI16(x)}; }
 inline Value i32(double x) { return Value{toI32(x)}; }
 

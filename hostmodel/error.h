@@ -26,6 +26,9 @@ enum class Failure {
 
 std::string_view failureName(Failure failure);
 
+// The platform's "out of stack space" (run-time error 28, as it reports it to a caller).
+inline constexpr std::int32_t kOutOfStackSpace = static_cast<std::int32_t>(0x800A001Cu);
+
 class HostError : public std::runtime_error {
  public:
   // `code` is the platform's own error code (an HRESULT on Windows), 0 where there is none.

@@ -1,15 +1,23 @@
 // The host form object model: the only way the control reaches its form, the form's controls, the
 // screen and its own container. Members are named by the host's own names ("Left", "ScaleWidth",
 // "Controls", ...), exactly as a late-bound caller names them, so that a binding to a real platform
-// is a thin translation. Every operation either succeeds or throws HostError; none fails silently,
-// and a failed operation changes nothing on the host.
+// is a thin translation. Every operation either succeeds or fails with a HostError; none fails
+// silently, and a failed operation changes nothing on the host.
+//
+// Each operation comes in two forms: one that throws the HostError, for the steps whose failure goes
+// back to the caller, and one (`tryGet`, `tryPut`, ...) that returns it, for the guarded statements
+// of a layout pass, where a failing store is an everyday event (a control without a `Font`) and a
+// C++ exception for each would cost more than the whole statement.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 
 #include "hostmodel/error.h"
 #include "hostmodel/value.h"
@@ -18,6 +26,41 @@ namespace tolvane::host {
 
 class Form;
 using FormRef = std::shared_ptr<Form>;
+
+// A HostError held as a value.
+struct Fault {
+  Failure failure = Failure::Platform;
+  std::string message;
+  std::int32_t code = 0;
+
+  static Fault of(const HostError& error) { return {error.failure(), error.what(), error.code()}; }
+  [[noreturn]] void raise() const { throw HostError(failure, message, code); }
+};
+
+// What a non-throwing operation gives back: its result, or the failure that stopped it.
+template <class T>
+class Outcome {
+ public:
+  Outcome(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT: implicit by design
+  Outcome(Fault fault) : state_(std::in_place_index<1>, std::move(fault)) {}  // NOLINT
+
+  bool ok() const { return state_.index() == 0; }
+  T& value() { return std::get<0>(state_); }
+  const Fault& fault() const { return std::get<1>(state_); }
+
+  // The result, or the failure thrown.
+  T take() && {
+    if (!ok()) fault().raise();
+    return std::move(value());
+  }
+
+ private:
+  std::variant<T, Fault> state_;
+};
+
+// The result of an operation that returns nothing.
+struct Done {};
+using Status = Outcome<Done>;
 
 class Object {
  public:
@@ -29,6 +72,14 @@ class Object {
 
   // The default member of a collection, by index (`Controls(i)`).
   virtual Value item(const Value& index);
+
+  // The same operations, returning their failure instead of throwing it. These defaults catch what
+  // the throwing forms throw; an object on which failures are frequent overrides them to fail
+  // without an exception. Either form makes the same host operation, exactly once.
+  virtual Outcome<Value> tryGet(std::string_view member);
+  virtual Status tryPut(std::string_view member, const Value& value);
+  virtual Status tryCall(std::string_view method, std::span<const Value> args);
+  virtual Outcome<Value> tryItem(const Value& index);
 
   // The conversion of an object to a form: a TypeMismatch unless the object is one.
   virtual FormRef asForm();
@@ -46,13 +97,6 @@ class FormEvents {
  protected:
   ~FormEvents() = default;
 };
-
-// A counted reference held for the length of one statement, or a NoValue failure when none is set
-// (an object variable that was never assigned).
-inline ObjectRef held(const ObjectRef& object) {
-  if (object == nullptr) throw HostError(Failure::NoValue, "object variable not set");
-  return object;
-}
 
 // A subscription to a form's events; dropping it unsubscribes.
 class Subscription {

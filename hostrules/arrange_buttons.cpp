@@ -11,12 +11,7 @@ namespace tolvane::hostrules {
 
 using host::guarded;
 using host::guardedTest;
-using host::convert::asRead;
-using host::convert::dbl;
-using host::convert::equalsTrue;
-using host::convert::readSingle;
-using host::convert::toI32;
-using host::convert::toNumber;
+using host::Statement;
 
 namespace {
 
@@ -56,28 +51,32 @@ constexpr std::array<Tab, 3> kTabs{{
 }  // namespace
 
 void ArrangeButtons(TolvaneState& state) {
-  const auto control = [&](std::string_view name) { return state.parentForm()->control(name); };
+  ParentFormRef::Use use(state.ParentForm);
+  // A control of the form by name, looked up afresh for every statement.
+  const auto control = [&](Statement& s, std::string_view name) { return state.parentForm(s).control(name); };
   const auto show = [&](std::string_view name, bool visible) {
-    guarded([&] { control(name)->put("Visible", host::Value{visible}); });
+    guarded([&](Statement& s) { control(s, name).put("Visible", host::Value{visible}); });
   };
 
   // 1. The splitter goes 10 twips right of the browser pane, with the browser's top and height.
-  guarded([&] {
-    const host::Value left[] = {dbl(toNumber(control("WebBrowser1")->get("Left")) +
-                                    toNumber(control("WebBrowser1")->get("Width")) + kSplitterGap)};
-    control("lblHorDrag")->call("Move", left);
+  guarded([&](Statement& s) {
+    const host::Value left[] = {s.dbl(s.toNumber(control(s, "WebBrowser1").get("Left")) +
+                                      s.toNumber(control(s, "WebBrowser1").get("Width")) + kSplitterGap)};
+    control(s, "lblHorDrag").call("Move", left);
   });
-  guarded([&] { control("lblHorDrag")->put("Top", asRead(control("WebBrowser1")->get("Top"))); });
-  guarded([&] { control("lblHorDrag")->put("Height", asRead(control("WebBrowser1")->get("Height"))); });
+  guarded([&](Statement& s) { control(s, "lblHorDrag").put("Top", s.asRead(control(s, "WebBrowser1").get("Top"))); });
+  guarded([&](Statement& s) { control(s, "lblHorDrag").put("Height", s.asRead(control(s, "WebBrowser1").get("Height"))); });
 
   // 2. The splitter's edge as the host applied it.
   std::int32_t E = 0;
-  guarded([&] { E = toI32(toNumber(control("lblHorDrag")->get("Left"))); });
+  guarded([&](Statement& s) { s.let(E, s.toI32(s.toNumber(control(s, "lblHorDrag").get("Left")))); });
 
   // 3-4. Each row has room when ScaleWidth - threshold > E; a test that cannot be made counts as no room.
   for (const Row& row : kRows) {
     const double threshold = state.gfLowRes ? row.lowResThreshold : row.threshold;
-    const bool noRoom = guardedTest([&] { return !(readSingle(state.parentForm()->get("ScaleWidth")) - threshold > E); });
+    const bool noRoom = guardedTest([&](Statement& s) {
+      return !(s.readSingle(state.parentForm(s).get("ScaleWidth")) - threshold > E);
+    });
     if (!row.button.empty()) {
       show(row.button, !noRoom);
     } else if (noRoom) {
@@ -85,7 +84,7 @@ void ArrangeButtons(TolvaneState& state) {
     } else {
       // The pane of the first bold tab is shown; a tab whose boldness cannot be read counts as bold.
       for (const Tab& tab : kTabs) {
-        if (guardedTest([&] { return equalsTrue(control(tab.button)->get("FontBold")); })) {
+        if (guardedTest([&](Statement& s) { return s.equalsTrue(control(s, tab.button).get("FontBold")); })) {
           show(tab.pane, true);
           break;
         }

@@ -9,11 +9,8 @@
 namespace tolvane::hostrules {
 
 using host::guarded;
-using host::convert::asRead;
-using host::convert::dbl;
-using host::convert::readSingle;
+using host::Statement;
 using host::convert::toI32;
-using host::convert::toNumber;
 
 namespace {
 
@@ -28,60 +25,67 @@ constexpr double kListHeightFactor = 0.83;
 }  // namespace
 
 void ReflowPanes(TolvaneState& state) {
-  const auto control = [&](std::string_view name) { return state.parentForm()->control(name); };
-  const auto number = [&](std::string_view name, std::string_view member) {
-    return toNumber(control(name)->get(member));
+  ParentFormRef::Use use(state.ParentForm);
+  // A control of the form by name, looked up afresh for every statement.
+  const auto control = [&](Statement& s, std::string_view name) { return state.parentForm(s).control(name); };
+  const auto number = [&](Statement& s, std::string_view name, std::string_view member) {
+    return s.toNumber(control(s, name).get(member));
   };
   const auto putInteger = [&](std::string_view name, std::string_view member, std::int32_t value) {
-    guarded([&] { control(name)->put(member, host::Value{value}); });
+    guarded([&](Statement& s) { control(s, name).put(member, host::Value{value}); });
   };
   // Each further button of a row touches the one before it, read after that one has moved.
   const auto chainAfter = [&](std::string_view previous, std::string_view button) {
-    guarded([&] { control(button)->put("Left", dbl(number(previous, "Left") + number(previous, "Width"))); });
+    guarded([&](Statement& s) {
+      control(s, button).put("Left", s.dbl(number(s, previous, "Left") + number(s, previous, "Width")));
+    });
   };
 
   std::int32_t lHeight = 0;
   std::int32_t lWidth = 0;
 
-  guarded([&] { lHeight = toI32(number("WebBrowser1", "Height")); });                        // 1
-  putInteger("lblHorDrag", "Height", lHeight);                                               // 2
-  guarded([&] { lWidth = toI32(number("lblHorDrag", "Left") - kBrowserMargin); });           // 3
-  guarded([&] { control("lblHorDrag")->put("Top", asRead(control("WebBrowser1")->get("Top"))); });   // 4
-  if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                            // 5
-  putInteger("WebBrowser1", "Width", lWidth);                                                // 6
-  putInteger("Text1", "Width", lWidth);                                                      // 7
+  guarded([&](Statement& s) { s.let(lHeight, s.toI32(number(s, "WebBrowser1", "Height"))); });            // 1
+  putInteger("lblHorDrag", "Height", lHeight);                                                             // 2
+  guarded([&](Statement& s) { s.let(lWidth, s.toI32(number(s, "lblHorDrag", "Left") - kBrowserMargin)); }); // 3
+  guarded([&](Statement& s) {                                                                              // 4
+    control(s, "lblHorDrag").put("Top", s.asRead(control(s, "WebBrowser1").get("Top")));
+  });
+  if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                                          // 5
+  putInteger("WebBrowser1", "Width", lWidth);                                                              // 6
+  putInteger("Text1", "Width", lWidth);                                                                    // 7
 
   // 8-10. The list panes start right of the splitter, which is read again for each.
   for (const std::string_view pane : {"lstAllRecs", "TreeView1", "lstSearchResults"}) {
-    guarded([&] {
-      control(pane)->put("Left", dbl(number("lblHorDrag", "Left") + number("lblHorDrag", "Width") + kListGap));
+    guarded([&](Statement& s) {
+      control(s, pane).put("Left", s.dbl(number(s, "lblHorDrag", "Left") + number(s, "lblHorDrag", "Width") + kListGap));
     });
   }
-  guarded([&] {                                                                              // 11
-    lWidth = toI32(readSingle(state.parentForm()->get("ScaleWidth")) - number("lstAllRecs", "Left") - kRightMargin);
+  guarded([&](Statement& s) {                                                                              // 11
+    s.let(lWidth, s.toI32(s.readSingle(state.parentForm(s).get("ScaleWidth")) - number(s, "lstAllRecs", "Left") -
+                          kRightMargin));
   });
-  if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                            // 12
-  putInteger("lstAllRecs", "Width", lWidth);                                                 // 13
-  putInteger("TreeView1", "Width", lWidth);                                                  // 14
-  putInteger("lstSearchResults", "Width", lWidth);                                           // 15
+  if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                                          // 12
+  putInteger("lstAllRecs", "Width", lWidth);                                                               // 13
+  putInteger("TreeView1", "Width", lWidth);                                                                // 14
+  putInteger("lstSearchResults", "Width", lWidth);                                                         // 15
 
   // 16-21. The two button rows.
-  guarded([&] { control("cmdAddTV")->put("Left", dbl(number("lblHorDrag", "Left") + kRowIndent)); });
+  guarded([&](Statement& s) { control(s, "cmdAddTV").put("Left", s.dbl(number(s, "lblHorDrag", "Left") + kRowIndent)); });
   chainAfter("cmdAddTV", "cmdNewTV");
   chainAfter("cmdNewTV", "cmdDelTV");
-  guarded([&] { control("cmdAllRecs")->put("Left", dbl(number("lblHorDrag", "Left") + kRowIndent)); });
+  guarded([&](Statement& s) { control(s, "cmdAllRecs").put("Left", s.dbl(number(s, "lblHorDrag", "Left") + kRowIndent)); });
   chainAfter("cmdAllRecs", "cmdFavorites");
   chainAfter("cmdFavorites", "cmdSearchResults");
 
-  lHeight = toI32(lHeight * kListHeightFactor);                                              // 22
-  putInteger("lstAllRecs", "Height", lHeight);                                               // 23
-  putInteger("TreeView1", "Height", lHeight);                                                // 24
-  putInteger("lstSearchResults", "Height", lHeight);                                         // 25
-  guarded([&] {                                                                              // 26
-    control("cmdAddTV")->put("Top", dbl(number("lstAllRecs", "Top") + lHeight + kButtonGap));
+  lHeight = toI32(lHeight * kListHeightFactor);                                                            // 22
+  putInteger("lstAllRecs", "Height", lHeight);                                                             // 23
+  putInteger("TreeView1", "Height", lHeight);                                                              // 24
+  putInteger("lstSearchResults", "Height", lHeight);                                                       // 25
+  guarded([&](Statement& s) {                                                                              // 26
+    control(s, "cmdAddTV").put("Top", s.dbl(number(s, "lstAllRecs", "Top") + lHeight + kButtonGap));
   });
-  guarded([&] { control("cmdNewTV")->put("Top", asRead(control("cmdAddTV")->get("Top"))); });        // 27
-  guarded([&] { control("cmdDelTV")->put("Top", asRead(control("cmdAddTV")->get("Top"))); });        // 28
+  guarded([&](Statement& s) { control(s, "cmdNewTV").put("Top", s.asRead(control(s, "cmdAddTV").get("Top"))); }); // 27
+  guarded([&](Statement& s) { control(s, "cmdDelTV").put("Top", s.asRead(control(s, "cmdAddTV").get("Top"))); }); // 28
 }
 
 }  // namespace tolvane::hostrules

@@ -12,16 +12,12 @@ namespace tolvane::layout {
 
 using host::guarded;
 using host::guardedTest;
-using host::held;
-using host::convert::dbl;
-using host::convert::quotient;
+using host::Held;
+using host::Statement;
 using host::convert::readSingle;
 using host::convert::single;
 using host::convert::toI16;
-using host::convert::toI32;
 using host::convert::toNumber;
-using host::convert::toSingle;
-using host::convert::toText;
 
 namespace {
 
@@ -36,9 +32,9 @@ enum class ScreenClass { LowResolution, LargeFonts, Normal };
 
 // A ratio that could not be formed (the snapshot's inner size is 0, the form's cannot be read) is
 // no ratio at all: every store that depends on it is skipped rather than collapsing controls to 0.
-double formed(const std::optional<float>& ratio) {
-  if (!ratio) throw host::HostError(host::Failure::NoValue, "ratio not formed");
-  return *ratio;
+double formed(Statement& s, const std::optional<float>& ratio) {
+  if (!ratio) s.fail();
+  return ratio.value_or(0.0f);
 }
 
 class BusyScope {
@@ -58,32 +54,40 @@ class Pass {
   explicit Pass(TolvaneState& state) : state_(state) {}
 
   void run() {
+    ParentFormRef::Use use(state_.ParentForm);
     formRatios();
     classifyScreen();
     applyRecords();
     fixLowResPaneHeights();
-    guarded([&] { hostrules::ArrangeButtons(state_); });
-    if (state_.gfLowRes) guarded([&] { hostrules::ReflowPanes(state_); });
+    guarded([&](Statement&) { hostrules::ArrangeButtons(state_); });
+    if (state_.gfLowRes) guarded([&](Statement&) { hostrules::ReflowPanes(state_); });
   }
 
  private:
-  host::FormRef form() const { return state_.parentForm(); }
+  // `ParentForm`, fetched afresh for the statement.
+  Held form(Statement& s) const { return state_.parentForm(s); }
 
   void formRatios() {
-    guarded([&] { sWidthRatio = toSingle(quotient(readSingle(form()->get("ScaleWidth")), state_.msOrigScaleWidth)); });
-    guarded([&] { sHeightRatio = toSingle(quotient(readSingle(form()->get("ScaleHeight")), state_.msOrigScaleHeight)); });
-    guarded([&] { sFontRatio = formed(sWidthRatio) < formed(sHeightRatio) ? sWidthRatio : sHeightRatio; });
+    guarded([&](Statement& s) {
+      s.let(sWidthRatio, s.toSingle(s.quotient(s.readSingle(form(s).get("ScaleWidth")), state_.msOrigScaleWidth)));
+    });
+    guarded([&](Statement& s) {
+      s.let(sHeightRatio, s.toSingle(s.quotient(s.readSingle(form(s).get("ScaleHeight")), state_.msOrigScaleHeight)));
+    });
+    guarded([&](Statement& s) {
+      s.let(sFontRatio, formed(s, sWidthRatio) < formed(s, sHeightRatio) ? sWidthRatio : sHeightRatio);
+    });
   }
 
   void classifyScreen() {
-    guarded([&] {
-      const auto screen = state_.site.screen();
-      iScreenPixels = toI16(quotient(readSingle(screen->get("Width")), readSingle(screen->get("TwipsPerPixelX"))));
+    guarded([&](Statement& s) {
+      auto screen = s.held(state_.site.screen());
+      s.let(iScreenPixels, s.toI16(s.quotient(s.readSingle(screen.get("Width")), s.readSingle(screen.get("TwipsPerPixelX")))));
     });
     f640 = iScreenPixels == kLowResPixels;
     f800 = iScreenPixels == kMidResPixels;
-    fLargeFonts = guardedTest([&] {
-      return readSingle(state_.site.screen()->get("TwipsPerPixelX")) == kLargeFontTwipsPerPixel;
+    fLargeFonts = guardedTest([&](Statement& s) {
+      return s.readSingle(s.held(state_.site.screen()).get("TwipsPerPixelX")) == kLargeFontTwipsPerPixel;
     });
     if (f640 || (f800 && fLargeFonts)) {
       screenClass = ScreenClass::LowResolution;
@@ -98,7 +102,8 @@ class Pass {
     // The bound is read once; the index is a 16-bit integer, which the snapshot's size respects.
     const std::size_t records = state_.maControls.size();
     for (std::size_t i = 0; i < records; ++i) {
-      // The record is used in place: it stays allocated until its last store has returned.
+      // The record is used in place: it stays allocated, and the control it held stays alive, until
+      // its last store has returned.
       ControlRecords::Lock lock(state_.maControls);
       apply(state_.maControls.at(i));
     }
@@ -106,15 +111,17 @@ class Pass {
 
   void apply(const ControlInfo& rec) {
     if (state_.ResizeFont) {
-      guarded([&] { held(rec.Ctl)->object("Font")->put("Size", single(formed(sFontRatio) * rec.FontSize)); });
+      guarded([&](Statement& s) {
+        s.inPlace(rec.Ctl).object("Font").put("Size", s.single(formed(s, sFontRatio) * rec.FontSize));
+      });
     }
     switch (screenClass) {
       case ScreenClass::LowResolution:
         state_.gfLowRes = true;
-        guarded([&] { held(rec.Ctl)->put("Left", dbl(formed(sWidthRatio) * rec.Left * kLowResFactor)); });
-        guarded([&] { held(rec.Ctl)->put("Top", dbl(formed(sHeightRatio) * rec.Top * kLowResFactor)); });
-        guarded([&] { held(rec.Ctl)->put("Width", dbl(formed(sWidthRatio) * rec.Width * kLowResFactor)); });
-        guarded([&] { held(rec.Ctl)->put("Height", dbl(formed(sHeightRatio) * rec.Height * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Left", s.dbl(formed(s, sWidthRatio) * rec.Left * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Top", s.dbl(formed(s, sHeightRatio) * rec.Top * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Width", s.dbl(formed(s, sWidthRatio) * rec.Width * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Height", s.dbl(formed(s, sHeightRatio) * rec.Height * kLowResFactor)); });
         widenListPanes();
         break;
       case ScreenClass::LargeFonts:
@@ -122,35 +129,37 @@ class Pass {
         break;
       case ScreenClass::Normal:
         // On a normal screen the splitter keeps the place it has.
-        if (guardedTest([&] { return toText(held(rec.Ctl)->get("Name")) != "lblHorDrag"; })) storeProportional(rec);
+        if (guardedTest([&](Statement& s) { return s.toText(s.inPlace(rec.Ctl).get("Name")) != "lblHorDrag"; })) {
+          storeProportional(rec);
+        }
         break;
     }
   }
 
   void storeProportional(const ControlInfo& rec) {
-    guarded([&] { held(rec.Ctl)->put("Left", single(formed(sWidthRatio) * rec.Left)); });
-    guarded([&] { held(rec.Ctl)->put("Top", single(formed(sHeightRatio) * rec.Top)); });
-    guarded([&] { held(rec.Ctl)->put("Width", single(formed(sWidthRatio) * rec.Width)); });
-    guarded([&] { held(rec.Ctl)->put("Height", single(formed(sHeightRatio) * rec.Height)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Left", s.single(formed(s, sWidthRatio) * rec.Left)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Top", s.single(formed(s, sHeightRatio) * rec.Top)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Width", s.single(formed(s, sWidthRatio) * rec.Width)); });
+    guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Height", s.single(formed(s, sHeightRatio) * rec.Height)); });
   }
 
   // The list panes are widened to the room right of the splitter, never narrowed.
   void widenListPanes() {
-    guarded([&] {
-      lListWidth = toI32(readSingle(form()->get("ScaleWidth")) - toNumber(form()->control("lblHorDrag")->get("Left")) -
-                         kListMargin);
+    guarded([&](Statement& s) {
+      s.let(lListWidth, s.toI32(s.readSingle(form(s).get("ScaleWidth")) -
+                                s.toNumber(form(s).control("lblHorDrag").get("Left")) - kListMargin));
     });
-    if (guardedTest([&] { return toNumber(form()->control("lstAllRecs")->get("Width")) < lListWidth; })) {
-      guarded([&] { form()->control("lstAllRecs")->put("Width", host::Value{lListWidth}); });
-      guarded([&] { form()->control("TreeView1")->put("Width", host::Value{lListWidth}); });
-      guarded([&] { form()->control("lstSearchResults")->put("Width", host::Value{lListWidth}); });
+    if (guardedTest([&](Statement& s) { return s.toNumber(form(s).control("lstAllRecs").get("Width")) < lListWidth; })) {
+      guarded([&](Statement& s) { form(s).control("lstAllRecs").put("Width", host::Value{lListWidth}); });
+      guarded([&](Statement& s) { form(s).control("TreeView1").put("Width", host::Value{lListWidth}); });
+      guarded([&](Statement& s) { form(s).control("lstSearchResults").put("Width", host::Value{lListWidth}); });
     }
   }
 
   void fixLowResPaneHeights() {
     if (!state_.gfLowRes) return;
-    guarded([&] { form()->control("WebBrowser1")->put("Height", host::Value{kLowResPaneHeight}); });
-    guarded([&] { form()->control("Text1")->put("Height", host::Value{kLowResPaneHeight}); });
+    guarded([&](Statement& s) { form(s).control("WebBrowser1").put("Height", host::Value{kLowResPaneHeight}); });
+    guarded([&](Statement& s) { form(s).control("Text1").put("Height", host::Value{kLowResPaneHeight}); });
   }
 
   TolvaneState& state_;

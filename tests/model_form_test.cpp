@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
+#include <limits>
+#include <optional>
 
 #include "hostmodel/convert.h"
 #include "hostmodel/model/trace.h"
@@ -73,6 +76,92 @@ TEST(ModelForm, MissingControlsMembersAndInjectedFailuresFailWithoutChangingAnyt
   EXPECT_FALSE(world.recorder.writes[1].error.empty());
 }
 
+TEST(ModelForm, EveryMemberIsKnownByItsExactNameOnly) {
+  const std::vector<std::pair<std::string_view, std::optional<model::Member>>> cases = {
+      {"Left", model::Member::Left},       {"Top", model::Member::Top},
+      {"Width", model::Member::Width},     {"Height", model::Member::Height},
+      {"Font", model::Member::Font},       {"Name", model::Member::Name},
+      {"Visible", model::Member::Visible}, {"Move", model::Member::Move},
+      {"FontBold", model::Member::FontBold}, {"Text", model::Member::Text},
+      {"Parent", model::Member::Parent},
+      // Same length and first letter as a member, or a member's name in another case.
+      {"Tip", std::nullopt},   {"Lift", std::nullopt},  {"Fond", std::nullopt}, {"Nome", std::nullopt},
+      {"Mode", std::nullopt},  {"Tent", std::nullopt},  {"Wider", std::nullopt}, {"Hidden", std::nullopt},
+      {"Parens", std::nullopt}, {"Visuals", std::nullopt}, {"FontSize", std::nullopt}, {"left", std::nullopt},
+      {"Kind", std::nullopt},  {"", std::nullopt},      {"ScaleWidth", std::nullopt},
+  };
+  for (const auto& [name, member] : cases) EXPECT_EQ(model::memberNamed(name), member) << name;
+}
+
+// The guarded statements of a pass use the non-throwing forms; a host that failed differently
+// through them would change what a pass does and what the trace shows.
+TEST(ModelForm, TheNonThrowingFormsFailAndLogExactlyAsTheThrowingOnes) {
+  auto form = hostForm();
+  described(form, "lblStatus").members = std::vector<std::string>{"Left", "Name"};
+  model::ModelWorld world(form, normalScreen());
+  world.recorder.failOn("lstAllRecs", "Width", model::Op::Set);
+  world.recorder.failOn("Screen", "Width", model::Op::Get);
+  const auto ctl = [&](const char* name) { return host::ObjectRef(world.form->find(name)); };
+  const std::array<Value, 5> tooMany{Value{1.0}, Value{2.0}, Value{3.0}, Value{4.0}, Value{5.0}};
+
+  struct Case {
+    const char* what;
+    std::function<void()> throwing;
+    std::function<host::Status()> returning;
+  };
+  // A read's outcome, as success or its failure.
+  const auto status = [](host::Outcome<Value> read) {
+    return read.ok() ? host::Status(host::Done{}) : host::Status(read.fault());
+  };
+  const std::vector<Case> cases = {
+      {"missing control", [&] { world.form->get("lblMissing"); },
+       [&] { return status(world.form->tryGet("lblMissing")); }},
+      {"missing member read", [&] { ctl("lblStatus")->get("Top"); },
+       [&] { return status(ctl("lblStatus")->tryGet("Top")); }},
+      {"injected read", [&] { world.screen->get("Width"); },
+       [&] { return status(world.screen->tryGet("Width")); }},
+      {"missing member store", [&] { ctl("lblStatus")->put("Width", Value{1.0}); },
+       [&] { return ctl("lblStatus")->tryPut("Width", Value{1.0}); }},
+      {"injected store", [&] { ctl("lstAllRecs")->put("Width", Value{1.0}); },
+       [&] { return ctl("lstAllRecs")->tryPut("Width", Value{1.0}); }},
+      {"value no number", [&] { ctl("lstAllRecs")->put("Left", Value{std::string("wide")}); },
+       [&] { return ctl("lstAllRecs")->tryPut("Left", Value{std::string("wide")}); }},
+      {"read-only member", [&] { ctl("lstAllRecs")->put("Name", Value{std::string("x")}); },
+       [&] { return ctl("lstAllRecs")->tryPut("Name", Value{std::string("x")}); }},
+      {"font member", [&] { ctl("lstAllRecs")->object("Font")->put("Bold", Value{true}); },
+       [&] { return ctl("lstAllRecs")->object("Font")->tryPut("Bold", Value{true}); }},
+      {"Move with five arguments", [&] { ctl("lstAllRecs")->call("Move", tooMany); },
+       [&] { return ctl("lstAllRecs")->tryCall("Move", tooMany); }},
+      {"form member", [&] { world.form->put("Caption", Value{std::string("x")}); },
+       [&] { return world.form->tryPut("Caption", Value{std::string("x")}); }},
+      {"collection item", [&] { world.form->controlsCollection()->item(Value{std::int16_t{-1}}); },
+       [&] { return status(world.form->controlsCollection()->tryItem(Value{std::int16_t{-1}})); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto logged = world.recorder.writes.size();
+    std::optional<host::HostError> thrown;
+    try {
+      c.throwing();
+    } catch (const host::HostError& e) {
+      thrown = e;
+    }
+    ASSERT_TRUE(thrown.has_value());
+    const host::Status returned = c.returning();
+    ASSERT_FALSE(returned.ok());
+    EXPECT_EQ(returned.fault().failure, thrown->failure());
+    EXPECT_EQ(returned.fault().message, thrown->what());
+    // Either both forms logged the write, with the same error, or neither did.
+    const auto& writes = world.recorder.writes;
+    ASSERT_TRUE(writes.size() == logged || writes.size() == logged + 2) << writes.size() - logged;
+    if (writes.size() > logged) {
+      EXPECT_EQ(model::formatWrite(writes[logged]), model::formatWrite(writes[logged + 1]));
+    }
+  }
+  EXPECT_EQ(world.form->find("lstAllRecs")->width(), 5000);
+  EXPECT_EQ(world.form->find("lstAllRecs")->left(), 3210);
+}
+
 TEST(ModelForm, StoringTheFormsHeightRaisesResizeInsideTheStoreOnlyWhenItChanges) {
   model::ModelWorld world(hostForm(), normalScreen());
   CountingSink sink;
@@ -116,6 +205,21 @@ TEST(ModelForm, HoldsTensOfThousandsOfControls) {
   EXPECT_EQ(std::get<double>(host::convert::toObject(controls->item(Value{std::int32_t{39999}}))->get("Left")), 39999);
   EXPECT_EQ(world.form->find("c12345")->left(), 12345);
   EXPECT_THROW(controls->item(Value{std::int32_t{40000}}), host::HostError);
+}
+
+// A size event follows a store only when the size changed; a NaN the host holds does not change by
+// being kept.
+TEST(ModelForm, ASizeThatStaysNaNRaisesNoResize) {
+  auto form = hostForm();
+  described(form, "Tolvane1").height = std::numeric_limits<double>::quiet_NaN();
+  model::ModelWorld world(form, normalScreen());
+  auto extender = world.form->find("Tolvane1");
+  int resizes = 0;
+  extender->onResize = [&] { ++resizes; };
+  extender->put("Left", Value{10.0});
+  EXPECT_EQ(resizes, 0);
+  extender->put("Width", Value{500.0});
+  EXPECT_EQ(resizes, 1);
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ class Rig {
   explicit Rig(model::FormSpec form = hostForm(), model::ScreenSpec screen = normalScreen(), bool userMode = true);
 
   Tolvane& control() { return *player_.control("Tolvane1"); }
+  app::Player& player() { return player_; }
   model::ModelSite& site() { return *player_.site("Tolvane1"); }
   model::ModelWorld& world() { return player_.world(); }
   model::ModelForm& form() { return *player_.world().form; }

@@ -69,6 +69,114 @@ TEST(Scenario, MalformedFilesNameThePlaceAndWhatIsWrong) {
   }
 }
 
+// Whatever the JSON library refuses, a number beyond a double's range included, is a scenario error
+// on one line, never an exception of the library's own.
+TEST(Scenario, EveryJsonFailureIsAOneLineScenarioError) {
+  const std::vector<std::string> texts = {
+      std::string(kMinimal) + R"({"resize": {"width": 1e400, "height": 1}}]})",
+      R"({"form": {"controls": [{"name": "a", "left": -1e400}]}, "steps": []})",
+      R"({"form": {"controls": []}, "steps": [], "unknown": [1, 2, 1e400]})",
+      "1e400",
+      "{\"form\": {\"controls\": [{\"name\": \"a\xff\"}]}, \"steps\": []}",
+      R"({"form": {"controls": [{"name": "\ud800"}]}, "steps": []})",
+      std::string("{\"form\": {\"controls\": []}, \"steps\": []}\0\n", 34),
+      std::string(100000, '[') + std::string(100000, ']'),
+      "",
+  };
+  for (const std::string& text : texts) {
+    try {
+      app::parseScenario(text, "bad.json");
+      ADD_FAILURE() << "accepted: " << text.substr(0, 80);
+    } catch (const app::ScenarioError& e) {
+      const std::string message = e.what();
+      EXPECT_EQ(message.rfind("bad.json: ", 0), 0u) << message;
+      EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "not a scenario error: " << e.what();
+    }
+  }
+}
+
+// A name is printed at the start of trace and state lines: one that holds a line break, begins
+// with `#`, holds a space or a dot could forge or split them, so the reader refuses it wherever a
+// name is given.
+TEST(Scenario, NamesThatCouldBreakALineAreRefused) {
+  const auto withControl = [](const std::string& name) {
+    return R"({"form": {"controls": [{"name": ")" + name + R"(", "kind": "Tolvane"}]}, "steps": []})";
+  };
+  struct Case { std::string text; std::string place; };
+  const std::vector<Case> cases = {
+      {withControl(R"(evil\n# step 99: resize 1 x 1)"), "/form/controls/0/name"},
+      {withControl(R"(a\rb)"), "/form/controls/0/name"},
+      {withControl(R"(tab\tbed)"), "/form/controls/0/name"},
+      {withControl(R"(esc\u001b[2J)"), "/form/controls/0/name"},
+      {withControl(R"(del\u007f)"), "/form/controls/0/name"},
+      {withControl(R"(nel\u0085)"), "/form/controls/0/name"},
+      {withControl(R"(line\u2028sep)"), "/form/controls/0/name"},
+      {withControl("# step 2: load"), "/form/controls/0/name"},
+      {withControl("two words"), "/form/controls/0/name"},
+      {withControl("Text1.Font"), "/form/controls/0/name"},
+      {R"({"form": {"name": "frm\nMain", "controls": []}, "steps": []})", "/form/name"},
+      {std::string(kMinimal) + R"({"set": {"object": "Tolvane1", "member": "Left\n# forged", "value": 1}}]})",
+       "/steps/0/set/member"},
+      {std::string(kMinimal) + R"({"fail": {"object": "Tolvane1", "member": "Left\r", "op": "get"}}]})",
+       "/steps/0/fail/member"},
+  };
+  for (const Case& c : cases) {
+    try {
+      app::parseScenario(c.text, "names.json");
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const app::ScenarioError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("at " + c.place + ": a name holds only letters, digits and _"), std::string::npos) << message;
+      EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+  }
+  // Names with other characters beyond ASCII are names like any other.
+  EXPECT_NO_THROW(app::parseScenario(withControl("Größe_1"), "names.json"));
+}
+
+// A text value may hold anything; the trace shows it escaped, on its step's one line.
+TEST(Scenario, TextValuesInTheTracePrintOnOneLine) {
+  const std::string text = R"({"form": {"controls": [{"name": "Tolvane1", "kind": "Tolvane"},)"
+                           R"({"name": "Text1", "text": ""}]}, "steps": [)"
+                           R"({"set": {"object": "Text1", "member": "Text", "value": "a\n# step 9: \"b\"\u2028"}}]})";
+  app::Player player(app::parseScenario(text, "t.json"));
+  std::ostringstream trace;
+  player.playAll(&trace);
+  EXPECT_EQ(trace.str(), "# step 1: set Text1.Text = \"a\\n# step 9: \\\"b\\\"\\u2028\"\n");
+}
+
+// A long play must not keep every write it ever made: the log holds one step's writes while the
+// trace or a caller reads them, and nothing at all when nobody does.
+TEST(Player, KeepsTheWritesOfOneStepAtATime) {
+  std::string text = std::string(R"({"form": {"controls": [{"name": "Tolvane1", "kind": "Tolvane"},)") +
+                     R"({"name": "txtRebuild", "text": "True"}, {"name": "a", "width": 100}, {"name": "b", "width": 200}]},)" +
+                     R"("steps": [{"load": {}})";
+  for (int i = 0; i < 40; ++i) text += R"(, {"resize": {"width": )" + std::to_string(9000 + i * 10) + R"(, "height": 7200}})";
+  const app::Scenario scenario = app::parseScenario(text + "]}", "long.json");
+
+  app::Player stepwise(scenario);
+  std::ostringstream trace;
+  std::size_t printed = 0;
+  for (std::size_t i = 0; i < stepwise.stepCount(); ++i) {
+    stepwise.playStep(i, &trace);
+    const auto& writes = stepwise.world().recorder.writes;
+    // From the third step on, each resize stores the geometry of the four records, and no more.
+    if (i >= 2) {
+      EXPECT_EQ(writes.size(), 16u) << "after step " << i + 1;
+    }
+    printed += 1 + writes.size();
+  }
+  const std::string lines = trace.str();
+  EXPECT_EQ(static_cast<std::size_t>(std::count(lines.begin(), lines.end(), '\n')), printed);
+
+  app::Player quiet(scenario);
+  quiet.playAll();
+  EXPECT_TRUE(quiet.world().recorder.writes.empty());
+  EXPECT_EQ(quiet.world().form->find("b")->width(), stepwise.world().form->find("b")->width());
+}
+
 TEST(Scenario, StepHeadersShowNumbersExactly) {
   EXPECT_EQ(app::describe(app::ResizeStep{12000.25, 9000}), "resize 12000.25 x 9000");
   EXPECT_EQ(app::describe(app::ScreenStep{{9607.5, 15}}), "screen 9607.5 twips at 15 twips per pixel");

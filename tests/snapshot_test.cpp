@@ -1,6 +1,9 @@
 // The snapshot: what Rebuild records, what it leaves alone, and what it never touches.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <optional>
+
 #include "tests/rig.h"
 
 namespace {
@@ -135,6 +138,56 @@ TEST(Snapshot, ARebuildDuringARecordsStoreDoesNotReallocateTheRecords) {
   // The nested run still refreshed the records in place and the outer pass went on from them.
   EXPECT_EQ(rig.control().state().msOrigScaleWidth, 18000);
   EXPECT_EQ(records.at(5).Left, 0);
+}
+
+// A pass uses a record's control in place, without a reference of its own; a control that a nested
+// snapshot replaces in the record must therefore outlive the record's use, even when the record
+// held the last reference to it.
+TEST(Snapshot, AControlReplacedInALockedRecordLivesUntilTheLockEnds) {
+  for (const bool locked : {true, false}) {
+    SCOPED_TRACE(locked ? "locked" : "not locked");
+    ControlRecords records;
+    records.allocate(2);
+    model::Recorder recorder;
+    model::ControlSpec spec;
+    spec.name = "first";
+    auto first = std::make_shared<model::ModelControl>(recorder, spec, std::weak_ptr<model::ModelForm>());
+    const std::weak_ptr<model::ModelControl> watch = first;
+    records.setControl(1, std::move(first));
+    {
+      std::optional<ControlRecords::Lock> lock;
+      if (locked) lock.emplace(records);
+      records.setControl(1, nullptr);
+      EXPECT_EQ(watch.expired(), !locked);
+    }
+    EXPECT_TRUE(watch.expired());
+    EXPECT_EQ(records.at(1).Ctl, nullptr);
+  }
+}
+
+// The same for the parent form, which a pass uses in place too: a re-attachment from inside a pass
+// must not free the form a statement is using.
+TEST(Snapshot, AFormReplacedWhileInUseLivesUntilTheUseEnds) {
+  struct Sink final : host::FormEvents {
+    void ParentForm_Load() override {}
+    void ParentForm_Resize() override {}
+  } sink;
+  for (const bool inUse : {true, false}) {
+    SCOPED_TRACE(inUse ? "in use" : "not in use");
+    model::Recorder recorder;
+    ParentFormRef parent(sink);
+    auto first = model::ModelForm::create(recorder, model::FormSpec{});
+    const std::weak_ptr<model::ModelForm> watch = first;
+    parent.assign(std::move(first));
+    {
+      std::optional<ParentFormRef::Use> use;
+      if (inUse) use.emplace(parent);
+      parent.assign(model::ModelForm::create(recorder, model::FormSpec{}));
+      EXPECT_EQ(watch.expired(), !inUse);
+    }
+    EXPECT_TRUE(watch.expired());
+    EXPECT_NE(parent.current(), nullptr);
+  }
 }
 
 }  // namespace

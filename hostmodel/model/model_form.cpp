@@ -1,22 +1,30 @@
 #include "hostmodel/model/model_form.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "hostmodel/convert.h"
 
 namespace tolvane::model {
 
+using host::Done;
 using host::Failure;
+using host::Fault;
 using host::HostError;
+using host::Outcome;
+using host::Status;
 using host::Value;
 using host::convert::toNumber;
 
 namespace {
 
-[[noreturn]] void missingMember(std::string_view object, std::string_view member) {
-  throw HostError(Failure::MissingMember, std::string(object) + " has no member " + std::string(member));
+Fault noMember(std::string_view object, std::string_view member) {
+  return {Failure::MissingMember, std::string(object) + " has no member " + std::string(member)};
 }
+
+[[noreturn]] void missingMember(std::string_view object, std::string_view member) { noMember(object, member).raise(); }
 
 bool toBoolean(const Value& value) {
   if (const auto* b = std::get_if<bool>(&value)) return *b;
@@ -28,11 +36,51 @@ constexpr std::string_view kMemberNames[] = {"Left", "Top",      "Width", "Heigh
 
 std::size_t bit(Member member) { return static_cast<std::size_t>(member); }
 
+// A size changed, as a host sees it: a NaN it holds and keeps is no change (NaN != NaN would raise
+// the size event on every store).
+bool changed(double before, double after) { return before != after && !(std::isnan(before) && std::isnan(after)); }
+
 }  // namespace
 
+namespace {
+
+// `name` (of the literal's length, which the caller has tested) is the literal: a comparison of known
+// length, which the compiler makes as a load and a compare.
+template <std::size_t N>
+bool spells(std::string_view name, const char (&literal)[N]) {
+  return std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+}  // namespace
+
+// Every read and store of a control names its member. Told by its length first, each name is then
+// compared with the names of that length only.
 std::optional<Member> memberNamed(std::string_view name) {
-  for (std::size_t i = 0; i < std::size(kMemberNames); ++i) {
-    if (kMemberNames[i] == name) return static_cast<Member>(i);
+  switch (name.size()) {
+    case 3:
+      if (spells(name, "Top")) return Member::Top;
+      break;
+    case 4:
+      if (spells(name, "Left")) return Member::Left;
+      if (spells(name, "Font")) return Member::Font;
+      if (spells(name, "Name")) return Member::Name;
+      if (spells(name, "Move")) return Member::Move;
+      if (spells(name, "Text")) return Member::Text;
+      break;
+    case 5:
+      if (spells(name, "Width")) return Member::Width;
+      break;
+    case 6:
+      if (spells(name, "Height")) return Member::Height;
+      if (spells(name, "Parent")) return Member::Parent;
+      break;
+    case 7:
+      if (spells(name, "Visible")) return Member::Visible;
+      break;
+    case 8:
+      if (spells(name, "FontBold")) return Member::FontBold;
+      break;
+    default: break;
   }
   return std::nullopt;
 }
@@ -67,10 +115,9 @@ void Recorder::failOn(std::string object, std::string member, Op op) {
   failures_.emplace(std::move(object), std::move(member), op);
 }
 
-void Recorder::checkInjected(std::string_view object, std::string_view member, Op op) const {
-  if (failures_.count(std::make_tuple(std::string(object), std::string(member), op)) != 0) {
-    throw HostError(Failure::ValueRefused, "injected failure");
-  }
+std::optional<Fault> Recorder::injected(std::string_view object, std::string_view member, Op op) const {
+  if (failures_.count(std::make_tuple(std::string(object), std::string(member), op)) == 0) return std::nullopt;
+  return Fault{Failure::ValueRefused, "injected failure"};
 }
 
 void Recorder::record(Write write) {
@@ -83,44 +130,47 @@ void Recorder::recordFailure(std::string object, std::string what, std::string e
 
 namespace {
 
-// Records one store or call, with the error that ends it if `body` throws.
+// Records one store or call, with the failure that ends it: the one `body` returns, or a conversion
+// of the value passed that throws.
 template <class Body>
-void recorded(Recorder& recorder, Write::Kind kind, std::string_view object, std::string_view member,
-              std::span<const Value> values, Body&& body) {
-  auto entry = [&](std::string error) {
-    return Write{kind, std::string(object), std::string(member), std::vector<Value>(values.begin(), values.end()),
-                 std::move(error)};
-  };
+Status recorded(Recorder& recorder, Write::Kind kind, std::string_view object, std::string_view member,
+                std::span<const Value> values, Body&& body) {
+  Status status = [&]() -> Status {
+    try {
+      return body();
+    } catch (const HostError& e) {
+      return Fault::of(e);
+    }
+  }();
   // With the log off (benchmarks) nothing is copied: a write costs what the store itself costs.
-  try {
-    body();
-  } catch (const HostError& e) {
-    if (recorder.logging) recorder.record(entry(e.what()));
-    throw;
+  if (recorder.logging) {
+    recorder.record(Write{kind, std::string(object), std::string(member), std::vector<Value>(values.begin(), values.end()),
+                          status.ok() ? std::string() : status.fault().message});
   }
-  if (recorder.logging) recorder.record(entry({}));
+  return status;
 }
 
 }  // namespace
 
 // ---- ModelFont ----
 
-Value ModelFont::get(std::string_view member) {
-  if (member != "Size") missingMember(path_, member);
-  recorder_.check(path_, member, Op::Get);
-  return size_;
+Outcome<Value> ModelFont::tryGet(std::string_view member) {
+  if (member != "Size") return noMember(path_, member);
+  if (auto refused = recorder_.refusal(path_, member, Op::Get)) return std::move(*refused);
+  return Value{size_};
 }
 
-void ModelFont::put(std::string_view member, const Value& value) {
-  recorded(recorder_, Write::Kind::Store, path_, member, {&value, 1}, [&] {
-    if (member != "Size") missingMember(path_, member);
-    recorder_.check(path_, member, Op::Set);
+Status ModelFont::tryPut(std::string_view member, const Value& value) {
+  return recorded(recorder_, Write::Kind::Store, path_, member, {&value, 1}, [&]() -> Status {
+    if (member != "Size") return noMember(path_, member);
+    if (auto refused = recorder_.refusal(path_, member, Op::Set)) return std::move(*refused);
     size_ = toNumber(value);
+    return Done{};
   });
 }
 
-void ModelFont::call(std::string_view method, std::span<const Value> args) {
-  recorded(recorder_, Write::Kind::Call, path_, method, args, [&] { missingMember(path_, method); });
+Status ModelFont::tryCall(std::string_view method, std::span<const Value> args) {
+  return recorded(recorder_, Write::Kind::Call, path_, method, args, [&]() -> Status { return noMember(path_, method); });
 }
 
 // ---- ModelControl ----
@@ -138,34 +188,40 @@ ModelControl::ModelControl(Recorder& recorder, const ControlSpec& desc, std::wea
   if (has(Member::Font)) font_ = std::make_shared<ModelFont>(recorder_, name_ + ".Font", desc.fontSize);
 }
 
-void ModelControl::require(std::string_view member, Member which, Op op) const {
-  if (!has(which)) missingMember(name_, member);
-  recorder_.check(name_, member, op);
+std::optional<Fault> ModelControl::offForm() const {
+  if (detached_) return Fault{Failure::MissingControl, name_ + " is no longer on the form"};
+  return std::nullopt;
 }
 
-Value ModelControl::get(std::string_view member) {
+std::optional<Fault> ModelControl::refusal(std::string_view member, Member which, Op op) const {
+  if (!has(which)) return noMember(name_, member);
+  return recorder_.refusal(name_, member, op);
+}
+
+Outcome<Value> ModelControl::tryGet(std::string_view member) {
+  if (auto gone = offForm()) return std::move(*gone);
   const auto which = memberNamed(member);
-  if (!which || *which == Member::Move) missingMember(name_, member);
-  require(member, *which, Op::Get);
+  if (!which || *which == Member::Move) return noMember(name_, member);
+  if (auto refused = refusal(member, *which, Op::Get)) return std::move(*refused);
   switch (*which) {
-    case Member::Left: return geometry_[0];
-    case Member::Top: return geometry_[1];
-    case Member::Width: return geometry_[2];
-    case Member::Height: return geometry_[3];
-    case Member::Font: return host::ObjectRef(font_);
-    case Member::Name: return name_;
-    case Member::Visible: return visible_;
-    case Member::FontBold: return fontBold_;
-    case Member::Text: return text_;
+    case Member::Left: return Value{geometry_[0]};
+    case Member::Top: return Value{geometry_[1]};
+    case Member::Width: return Value{geometry_[2]};
+    case Member::Height: return Value{geometry_[3]};
+    case Member::Font: return Value{host::ObjectRef(font_)};
+    case Member::Name: return Value{name_};
+    case Member::Visible: return Value{visible_};
+    case Member::FontBold: return Value{fontBold_};
+    case Member::Text: return Value{text_};
     case Member::Parent: {
       auto form = form_.lock();
-      if (!form) throw HostError(Failure::NotAttached, name_ + " is on no form");
-      return host::ObjectRef(form);
+      if (!form) return Fault{Failure::NotAttached, name_ + " is on no form"};
+      return Value{host::ObjectRef(form)};
     }
     case Member::Move:
     case Member::Count: break;
   }
-  missingMember(name_, member);
+  return noMember(name_, member);
 }
 
 void ModelControl::store(Member which, const Value& value) {
@@ -181,32 +237,40 @@ void ModelControl::store(Member which, const Value& value) {
   }
 }
 
-void ModelControl::put(std::string_view member, const Value& value) {
+Status ModelControl::tryPut(std::string_view member, const Value& value) {
   const double width = geometry_[2];
   const double height = geometry_[3];
-  recorded(recorder_, Write::Kind::Store, name_, member, {&value, 1}, [&] {
+  Status status = recorded(recorder_, Write::Kind::Store, name_, member, {&value, 1}, [&]() -> Status {
+    if (auto gone = offForm()) return std::move(*gone);
     const auto which = memberNamed(member);
-    if (!which) missingMember(name_, member);
-    require(member, *which, Op::Set);
+    if (!which) return noMember(name_, member);
+    if (auto refused = refusal(member, *which, Op::Set)) return std::move(*refused);
     store(*which, value);
+    return Done{};
   });
-  if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  if (!status.ok()) return status;
+  if (changed(width, geometry_[2]) || changed(height, geometry_[3])) raiseOwnResize();
   raiseStored(member);
+  return status;
 }
 
-void ModelControl::call(std::string_view method, std::span<const Value> args) {
+Status ModelControl::tryCall(std::string_view method, std::span<const Value> args) {
   const double width = geometry_[2];
   const double height = geometry_[3];
-  recorded(recorder_, Write::Kind::Call, name_, method, args, [&] {
-    if (method != "Move") missingMember(name_, method);
-    require(method, Member::Move, Op::Call);
-    if (args.empty() || args.size() > 4) throw HostError(Failure::ValueRefused, "Move takes 1 to 4 arguments");
+  Status status = recorded(recorder_, Write::Kind::Call, name_, method, args, [&]() -> Status {
+    if (auto gone = offForm()) return std::move(*gone);
+    if (method != "Move") return noMember(name_, method);
+    if (auto refused = refusal(method, Member::Move, Op::Call)) return std::move(*refused);
+    if (args.empty() || args.size() > 4) return Fault{Failure::ValueRefused, "Move takes 1 to 4 arguments"};
     double values[4];
     for (std::size_t i = 0; i < args.size(); ++i) values[i] = toNumber(args[i]);  // all or nothing
     std::copy(values, values + args.size(), geometry_);
+    return Done{};
   });
-  if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  if (!status.ok()) return status;
+  if (changed(width, geometry_[2]) || changed(height, geometry_[3])) raiseOwnResize();
   raiseStored(method);
+  return status;
 }
 
 void ModelControl::raiseOwnResize() {
@@ -237,25 +301,26 @@ void ModelControl::setDirect(std::string_view member, const Value& value) {
   const double width = geometry_[2];
   const double height = geometry_[3];
   store(*which, value);
-  if (geometry_[2] != width || geometry_[3] != height) raiseOwnResize();
+  if (changed(width, geometry_[2]) || changed(height, geometry_[3])) raiseOwnResize();
 }
 
 // ---- ModelScreen ----
 
-Value ModelScreen::get(std::string_view member) {
-  recorder_.check("Screen", member, Op::Get);
-  if (member == "Width") return metrics_.width;
-  if (member == "TwipsPerPixelX") return metrics_.twipsPerPixelX;
-  missingMember("Screen", member);
+Outcome<Value> ModelScreen::tryGet(std::string_view member) {
+  if (auto refused = recorder_.refusal("Screen", member, Op::Get)) return std::move(*refused);
+  if (member == "Width") return Value{metrics_.width};
+  if (member == "TwipsPerPixelX") return Value{metrics_.twipsPerPixelX};
+  return noMember("Screen", member);
 }
 
-void ModelScreen::put(std::string_view member, const Value& value) {
-  recorded(recorder_, Write::Kind::Store, "Screen", member, {&value, 1},
-           [&] { throw HostError(Failure::ValueRefused, "Screen." + std::string(member) + " is read-only"); });
+Status ModelScreen::tryPut(std::string_view member, const Value& value) {
+  return recorded(recorder_, Write::Kind::Store, "Screen", member, {&value, 1}, [&]() -> Status {
+    return Fault{Failure::ValueRefused, "Screen." + std::string(member) + " is read-only"};
+  });
 }
 
-void ModelScreen::call(std::string_view method, std::span<const Value> args) {
-  recorded(recorder_, Write::Kind::Call, "Screen", method, args, [&] { missingMember("Screen", method); });
+Status ModelScreen::tryCall(std::string_view method, std::span<const Value> args) {
+  return recorded(recorder_, Write::Kind::Call, "Screen", method, args, [&]() -> Status { return noMember("Screen", method); });
 }
 
 // ---- the Controls collection ----
@@ -267,24 +332,34 @@ class ModelControls final : public host::Object {
   ModelControls(Recorder& recorder, const ModelForm& form)
       : recorder_(recorder), form_(form), path_(form.name() + ".Controls") {}
 
-  Value get(std::string_view member) override {
-    if (member != "Count") missingMember(path_, member);
-    recorder_.check(path_, member, Op::Get);
-    return static_cast<std::int32_t>(form_.controls().size());
+  Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const Value> args) override { tryCall(method, args).take(); }
+  Value item(const Value& index) override { return tryItem(index).take(); }
+
+  Outcome<Value> tryGet(std::string_view member) override {
+    if (member != "Count") return noMember(path_, member);
+    if (auto refused = recorder_.refusal(path_, member, Op::Get)) return std::move(*refused);
+    return Value{static_cast<std::int32_t>(form_.controls().size())};
   }
-  void put(std::string_view member, const Value& value) override {
-    recorded(recorder_, Write::Kind::Store, path_, member, {&value, 1}, [&] { missingMember(path_, member); });
+  Status tryPut(std::string_view member, const Value& value) override {
+    return recorded(recorder_, Write::Kind::Store, path_, member, {&value, 1},
+                    [&]() -> Status { return noMember(path_, member); });
   }
-  void call(std::string_view method, std::span<const Value> args) override {
-    recorded(recorder_, Write::Kind::Call, path_, method, args, [&] { missingMember(path_, method); });
+  Status tryCall(std::string_view method, std::span<const Value> args) override {
+    return recorded(recorder_, Write::Kind::Call, path_, method, args, [&]() -> Status { return noMember(path_, method); });
   }
-  Value item(const Value& index) override {
-    recorder_.check(path_, "Item", Op::Get);
-    const auto i = host::convert::toI32(toNumber(index));
-    if (i < 0 || static_cast<std::size_t>(i) >= form_.controls().size()) {
-      throw HostError(Failure::SubscriptOutOfRange, path_ + " has no item " + std::to_string(i));
+  Outcome<Value> tryItem(const Value& index) override {
+    if (auto refused = recorder_.refusal(path_, "Item", Op::Get)) return std::move(*refused);
+    try {
+      const auto i = host::convert::toI32(toNumber(index));
+      if (i < 0 || static_cast<std::size_t>(i) >= form_.controls().size()) {
+        return Fault{Failure::SubscriptOutOfRange, path_ + " has no item " + std::to_string(i)};
+      }
+      return Value{host::ObjectRef(form_.controls()[static_cast<std::size_t>(i)])};
+    } catch (const HostError& e) {
+      return Fault::of(e);  // an index that is no number
     }
-    return host::ObjectRef(form_.controls()[static_cast<std::size_t>(i)]);
   }
 
  private:
@@ -328,25 +403,42 @@ std::shared_ptr<ModelControl> ModelForm::find(std::string_view name) const {
   return it == byName_.end() ? nullptr : controls_[it->second];
 }
 
-Value ModelForm::get(std::string_view member) {
-  recorder_.check(name_, member, Op::Get);
-  if (member == "Width") return width_;
-  if (member == "Height") return height_;
-  if (member == "ScaleWidth") return scaleWidth();
-  if (member == "ScaleHeight") return scaleHeight();
-  if (member == "WindowState") return windowState_;
-  if (member == "Controls") return collection_;
-  if (member == "Name") return name_;
-  if (auto control = find(member)) return host::ObjectRef(std::move(control));
-  throw HostError(Failure::MissingControl, name_ + " has no control " + std::string(member));
+Outcome<Value> ModelForm::tryGet(std::string_view member) {
+  if (auto refused = recorder_.refusal(name_, member, Op::Get)) return std::move(*refused);
+  // The form's own members first, told by their length like a control's; any other name is a
+  // control's, found by its hash.
+  switch (member.size()) {
+    case 4:
+      if (spells(member, "Name")) return Value{name_};
+      break;
+    case 5:
+      if (spells(member, "Width")) return Value{width_};
+      break;
+    case 6:
+      if (spells(member, "Height")) return Value{height_};
+      break;
+    case 8:
+      if (spells(member, "Controls")) return Value{collection_};
+      break;
+    case 10:
+      if (spells(member, "ScaleWidth")) return Value{scaleWidth()};
+      break;
+    case 11:
+      if (spells(member, "ScaleHeight")) return Value{scaleHeight()};
+      if (spells(member, "WindowState")) return Value{windowState_};
+      break;
+    default: break;
+  }
+  if (auto control = find(member)) return Value{host::ObjectRef(std::move(control))};
+  return Fault{Failure::MissingControl, name_ + " has no control " + std::string(member)};
 }
 
-void ModelForm::put(std::string_view member, const Value& value) {
+Status ModelForm::tryPut(std::string_view member, const Value& value) {
   const double width = width_;
   const double height = height_;
-  recorded(recorder_, Write::Kind::Store, name_, member, {&value, 1}, [&] {
-    if (member != "Width" && member != "Height" && member != "WindowState") missingMember(name_, member);
-    recorder_.check(name_, member, Op::Set);
+  Status status = recorded(recorder_, Write::Kind::Store, name_, member, {&value, 1}, [&]() -> Status {
+    if (member != "Width" && member != "Height" && member != "WindowState") return noMember(name_, member);
+    if (auto refused = recorder_.refusal(name_, member, Op::Set)) return std::move(*refused);
     if (member == "Width") {
       width_ = toNumber(value);
     } else if (member == "Height") {
@@ -354,12 +446,14 @@ void ModelForm::put(std::string_view member, const Value& value) {
     } else {
       windowState_ = host::convert::toI16(toNumber(value));
     }
+    return Done{};
   });
-  if (width_ != width || height_ != height) raiseResize();
+  if (status.ok() && (changed(width, width_) || changed(height, height_))) raiseResize();
+  return status;
 }
 
-void ModelForm::call(std::string_view method, std::span<const Value> args) {
-  recorded(recorder_, Write::Kind::Call, name_, method, args, [&] { missingMember(name_, method); });
+Status ModelForm::tryCall(std::string_view method, std::span<const Value> args) {
+  return recorded(recorder_, Write::Kind::Call, name_, method, args, [&]() -> Status { return noMember(name_, method); });
 }
 
 host::Subscription ModelForm::advise(host::FormEvents& sink) {
@@ -385,12 +479,22 @@ void ModelForm::setDirect(std::string_view member, const Value& value) {
   } else {
     missingMember(name_, member);
   }
-  if (width_ != width || height_ != height || windowState_ != state) raiseResize();
+  if (changed(width, width_) || changed(height, height_) || windowState_ != state) raiseResize();
 }
 
 void ModelForm::setSizeDirect(double width, double height) {
   width_ = width;
   height_ = height;
+}
+
+bool ModelForm::remove(std::string_view name) {
+  const auto it = byName_.find(name);
+  if (it == byName_.end()) return false;
+  controls_[it->second]->detach();
+  controls_.erase(controls_.begin() + static_cast<std::ptrdiff_t>(it->second));
+  byName_.clear();
+  for (std::size_t i = 0; i < controls_.size(); ++i) byName_.emplace(controls_[i]->name(), i);
+  return true;
 }
 
 void ModelForm::resize(double width, double height) {

@@ -45,16 +45,21 @@ class Recorder {
   std::vector<Write> writes;
 
   void failOn(std::string object, std::string member, Op op);
+  // The injected failure of this operation, if there is one.
+  std::optional<host::Fault> refusal(std::string_view object, std::string_view member, Op op) const {
+    if (failures_.empty()) return std::nullopt;
+    return injected(object, member, op);
+  }
   // Throws the injected failure, if there is one for this operation.
   void check(std::string_view object, std::string_view member, Op op) const {
-    if (!failures_.empty()) checkInjected(object, member, op);
+    if (auto fault = refusal(object, member, op)) fault->raise();
   }
   void record(Write write);
   // A failure that went back to the host: `what` (an event, or the call that failed) on `object`.
   void recordFailure(std::string object, std::string what, std::string error);
 
  private:
-  void checkInjected(std::string_view object, std::string_view member, Op op) const;
+  std::optional<host::Fault> injected(std::string_view object, std::string_view member, Op op) const;
 
   std::set<std::tuple<std::string, std::string, Op>, std::less<>> failures_;
 };
@@ -95,9 +100,12 @@ class ModelForm;
 class ModelFont final : public host::Object {
  public:
   ModelFont(Recorder& recorder, std::string path, double size) : recorder_(recorder), path_(std::move(path)), size_(size) {}
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
   double size() const { return size_; }
   void setSize(double size) { size_ = size; }
 
@@ -111,9 +119,12 @@ class ModelControl final : public host::Object {
  public:
   ModelControl(Recorder& recorder, const ControlSpec& desc, std::weak_ptr<ModelForm> form);
 
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
 
   const std::string& name() const { return name_; }
   const std::string& kind() const { return kind_; }
@@ -130,6 +141,10 @@ class ModelControl final : public host::Object {
   // The host's own changes, which the control does not make (no write is recorded, no event raised).
   void setDirect(std::string_view member, const host::Value& value);
 
+  // Taken off its form (ModelForm::remove): from then on every member fails, as on a control
+  // whose window is gone, though the control may still hold the object.
+  void detach() { detached_ = true; }
+
   // For the control's extender: the control's own Resize, raised when its Width or Height changes.
   std::function<void()> onResize;
 
@@ -139,7 +154,8 @@ class ModelControl final : public host::Object {
   std::function<void(std::string_view member)> onStore;
 
  private:
-  void require(std::string_view member, Member which, Op op) const;
+  std::optional<host::Fault> offForm() const;
+  std::optional<host::Fault> refusal(std::string_view member, Member which, Op op) const;
   void store(Member which, const host::Value& value);
   void raiseOwnResize();
   void raiseStored(std::string_view member);
@@ -152,6 +168,7 @@ class ModelControl final : public host::Object {
   bool visible_ = true;
   bool fontBold_ = false;
   MemberSet has_;
+  bool detached_ = false;
   std::string text_;
   std::shared_ptr<ModelFont> font_;
 };
@@ -159,9 +176,12 @@ class ModelControl final : public host::Object {
 class ModelScreen final : public host::Object {
  public:
   ModelScreen(Recorder& recorder, ScreenSpec desc) : recorder_(recorder), metrics_(desc) {}
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
   void set(ScreenSpec desc) { metrics_ = desc; }
   const ScreenSpec& metrics() const { return metrics_; }
 
@@ -174,9 +194,12 @@ class ModelForm final : public host::Form, public std::enable_shared_from_this<M
  public:
   static std::shared_ptr<ModelForm> create(Recorder& recorder, const FormSpec& desc);
 
-  host::Value get(std::string_view member) override;
-  void put(std::string_view member, const host::Value& value) override;
-  void call(std::string_view method, std::span<const host::Value> args) override;
+  host::Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override;
+  host::Status tryPut(std::string_view member, const host::Value& value) override;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
   host::FormRef asForm() override { return shared_from_this(); }
   host::Subscription advise(host::FormEvents& sink) override;
 
@@ -193,6 +216,8 @@ class ModelForm final : public host::Form, public std::enable_shared_from_this<M
   // The host's own changes (no write recorded): a changed size or state raises Resize.
   void setDirect(std::string_view member, const host::Value& value);
   void setSizeDirect(double width, double height);
+  // The host removes a control from the form (`Controls.Remove`); false when it has none of that name.
+  bool remove(std::string_view name);
 
   // What a host does when the user drags, minimises or restores: new values, then one event.
   void resize(double width, double height);

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "hostmodel/model/model_form.h"
 
@@ -16,6 +17,14 @@ namespace tolvane::model {
 std::string formatValue(const host::Value& value);
 
 std::string formatWrite(const Write& write);
+
+// `text` with every character that could end or break a line (control characters, DEL, and the
+// Unicode line and paragraph separators) written as an escape (`\n`, `\x1b`, `\u2028`), so that
+// whatever a name or a text holds it prints as part of one line.
+std::string escapedText(std::string_view text);
+
+// Text as the trace shows a text value: in double quotes, with `"` and `\` escaped as well.
+std::string quotedText(std::string_view text);
 
 // The final state table: `name left top width height font visible`, one row per control, numbers
 // in shortest form, `-` for a member the control lacks.

@@ -17,6 +17,7 @@ REFUSED = [
     ("no steps", {"form": {"controls": CONTROLS}}),
     ("an unknown top-level field", {"form": {"controls": CONTROLS}, "steps": [], "color": 1}),
     ("a control without a name", {"form": {"controls": [{"kind": "Tolvane"}]}, "steps": []}),
+    ("a name with a space", {"form": {"controls": [{"name": "Text 1"}]}, "steps": []}),
     ("an unknown member", {"form": {"controls": [{"name": "a", "members": ["Colour"]}]}, "steps": []}),
     ("a window state of 3", {"form": {"windowState": 3, "controls": CONTROLS}, "steps": []}),
     ("a step of two kinds", {"form": {"controls": CONTROLS}, "steps": [{"load": {}, "minimize": {}}]}),
