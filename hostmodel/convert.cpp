@@ -66,7 +66,7 @@ double toNumber(const Value& value) {
   mismatch("unknown value");
 }
 
-Value asRead(Value value) {
+Value finiteAsRead(Value value) {
   if (const auto* f = std::get_if<float>(&value)) finite(*f);
   if (const auto* d = std::get_if<double>(&value)) withinSingle(*d);
   return value;

@@ -24,7 +24,7 @@ float toSingle(double x);
 std::int16_t toI16(double x);
 std::int32_t toI32(double x);
 
-// A value read from the host, narrowed as the caller's Part reads it.
+// A value read from the host, narrowed to a single as the layout records and compares it.
 inline float readSingle(const Value& value) { return toSingle(toNumber(value)); }
 
 // Comparisons with the platform's Booleans, where True is -1: `value = True` and `value = False`.
@@ -40,13 +40,13 @@ double withinSingle(double x);
 // A value read from the host, to be handed on exactly as read to a position or size: an Overflow if
 // it is a number that is not finite or beyond a single's range, so that a host that reports one never
 // gets it back.
-Value asRead(Value value);
+Value finiteAsRead(Value value);
 
 // Typed values for stores, checked before they leave. Doubles are passed only to positions and sizes,
 // which the host keeps as singles: a double beyond a single's range is an Overflow here rather than
 // an infinity in a host that narrows it.
 inline Value single(double x) { return Value{toSingle(x)}; }
-inline Value dbl(double x) { return Value{withinSingle(x)}; }
+inline Value asDouble(double x) { return Value{withinSingle(x)}; }
 inline Value i16(double x) { return Value{toI16(x)}; }
 inline Value i32(double x) { return Value{toI32(x)}; }
 

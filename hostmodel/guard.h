@@ -51,8 +51,8 @@ class Statement {
   bool failed() const { return failed_; }
   void fail() { failed_ = true; }
 
-  // `object`, held by a counted reference; a NoValue failure when it is not set.
-  Held held(ObjectRef object) {
+  // Holds `object` by a counted reference for the statement; a NoValue failure when it is not set.
+  Held hold(ObjectRef object) {
     if (!failed_ && object == nullptr) fail();
     return {*this, failed_ ? nullptr : std::move(object)};
   }
@@ -81,14 +81,14 @@ class Statement {
     return toText(std::as_const(v));
   }
   bool equalsTrue(const Value& v) { return attempt([&] { return convert::equalsTrue(v); }); }
-  Value asRead(const Value& v) { return attempt([&] { return convert::asRead(v); }); }
+  Value finiteAsRead(const Value& v) { return attempt([&] { return convert::finiteAsRead(v); }); }
   ObjectRef toObject(const Value& v) { return attempt([&] { return convert::toObject(v); }); }
   double quotient(double a, double b) { return attempt([&] { return convert::quotient(a, b); }); }
   float toSingle(double x) { return attempt([&] { return convert::toSingle(x); }); }
   std::int16_t toI16(double x) { return attempt([&] { return convert::toI16(x); }); }
   std::int32_t toI32(double x) { return attempt([&] { return convert::toI32(x); }); }
   Value single(double x) { return attempt([&] { return convert::single(x); }); }
-  Value dbl(double x) { return attempt([&] { return convert::dbl(x); }); }
+  Value asDouble(double x) { return attempt([&] { return convert::asDouble(x); }); }
 
   // The value of a host operation's outcome, or a zero value and the statement failed.
   template <class T>

@@ -58,20 +58,20 @@ void ArrangeButtons(TolvaneState& state) {
     guarded([&](Statement& s) { control(s, name).put("Visible", host::Value{visible}); });
   };
 
-  // 1. The splitter goes 10 twips right of the browser pane, with the browser's top and height.
+  // The splitter goes 10 twips right of the browser pane, with the browser's top and height.
   guarded([&](Statement& s) {
-    const host::Value left[] = {s.dbl(s.toNumber(control(s, "WebBrowser1").get("Left")) +
+    const host::Value left[] = {s.asDouble(s.toNumber(control(s, "WebBrowser1").get("Left")) +
                                       s.toNumber(control(s, "WebBrowser1").get("Width")) + kSplitterGap)};
     control(s, "lblHorDrag").call("Move", left);
   });
-  guarded([&](Statement& s) { control(s, "lblHorDrag").put("Top", s.asRead(control(s, "WebBrowser1").get("Top"))); });
-  guarded([&](Statement& s) { control(s, "lblHorDrag").put("Height", s.asRead(control(s, "WebBrowser1").get("Height"))); });
+  guarded([&](Statement& s) { control(s, "lblHorDrag").put("Top", s.finiteAsRead(control(s, "WebBrowser1").get("Top"))); });
+  guarded([&](Statement& s) { control(s, "lblHorDrag").put("Height", s.finiteAsRead(control(s, "WebBrowser1").get("Height"))); });
 
-  // 2. The splitter's edge as the host applied it.
+  // The splitter's edge as the host applied it.
   std::int32_t E = 0;
   guarded([&](Statement& s) { s.let(E, s.toI32(s.toNumber(control(s, "lblHorDrag").get("Left")))); });
 
-  // 3-4. Each row has room when ScaleWidth - threshold > E; a test that cannot be made counts as no room.
+  // Each row has room when ScaleWidth - threshold > E; a test that cannot be made counts as no room.
   for (const Row& row : kRows) {
     const double threshold = state.gfLowRes ? row.lowResThreshold : row.threshold;
     const bool noRoom = guardedTest([&](Statement& s) {
@@ -92,7 +92,7 @@ void ArrangeButtons(TolvaneState& state) {
     }
   }
 
-  // 5. The first run after the form's load keeps the last button of each row visible.
+  // The first run after the form's load keeps the last button of each row visible.
   if (state.mfRebuild) {
     state.mfRebuild = false;
     show("cmdSearchResults", true);

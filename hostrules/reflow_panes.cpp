@@ -37,55 +37,60 @@ void ReflowPanes(TolvaneState& state) {
   // Each further button of a row touches the one before it, read after that one has moved.
   const auto chainAfter = [&](std::string_view previous, std::string_view button) {
     guarded([&](Statement& s) {
-      control(s, button).put("Left", s.dbl(number(s, previous, "Left") + number(s, previous, "Width")));
+      control(s, button).put("Left", s.asDouble(number(s, previous, "Left") + number(s, previous, "Width")));
     });
   };
 
   std::int32_t lHeight = 0;
   std::int32_t lWidth = 0;
 
-  guarded([&](Statement& s) { s.let(lHeight, s.toI32(number(s, "WebBrowser1", "Height"))); });            // 1
-  putInteger("lblHorDrag", "Height", lHeight);                                                             // 2
-  guarded([&](Statement& s) { s.let(lWidth, s.toI32(number(s, "lblHorDrag", "Left") - kBrowserMargin)); }); // 3
-  guarded([&](Statement& s) {                                                                              // 4
-    control(s, "lblHorDrag").put("Top", s.asRead(control(s, "WebBrowser1").get("Top")));
+  // The splitter takes the browser pane's height and top; the browser pane and Text1 take the width
+  // left of the splitter, but never less than the least width.
+  guarded([&](Statement& s) { s.let(lHeight, s.toI32(number(s, "WebBrowser1", "Height"))); });
+  putInteger("lblHorDrag", "Height", lHeight);
+  guarded([&](Statement& s) { s.let(lWidth, s.toI32(number(s, "lblHorDrag", "Left") - kBrowserMargin)); });
+  guarded([&](Statement& s) {
+    control(s, "lblHorDrag").put("Top", s.finiteAsRead(control(s, "WebBrowser1").get("Top")));
   });
-  if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                                          // 5
-  putInteger("WebBrowser1", "Width", lWidth);                                                              // 6
-  putInteger("Text1", "Width", lWidth);                                                                    // 7
+  if (lWidth < kLeastWidth) lWidth = kLeastWidth;
+  putInteger("WebBrowser1", "Width", lWidth);
+  putInteger("Text1", "Width", lWidth);
 
-  // 8-10. The list panes start right of the splitter, which is read again for each.
+  // The list panes start right of the splitter, which is read again for each.
   for (const std::string_view pane : {"lstAllRecs", "TreeView1", "lstSearchResults"}) {
     guarded([&](Statement& s) {
-      control(s, pane).put("Left", s.dbl(number(s, "lblHorDrag", "Left") + number(s, "lblHorDrag", "Width") + kListGap));
+      control(s, pane).put("Left", s.asDouble(number(s, "lblHorDrag", "Left") + number(s, "lblHorDrag", "Width") + kListGap));
     });
   }
-  guarded([&](Statement& s) {                                                                              // 11
+  // The list panes fill the inner width right of them, less a margin, but never less than the least width.
+  guarded([&](Statement& s) {
     s.let(lWidth, s.toI32(s.readSingle(state.parentForm(s).get("ScaleWidth")) - number(s, "lstAllRecs", "Left") -
                           kRightMargin));
   });
-  if (lWidth < kLeastWidth) lWidth = kLeastWidth;                                                          // 12
-  putInteger("lstAllRecs", "Width", lWidth);                                                               // 13
-  putInteger("TreeView1", "Width", lWidth);                                                                // 14
-  putInteger("lstSearchResults", "Width", lWidth);                                                         // 15
+  if (lWidth < kLeastWidth) lWidth = kLeastWidth;
+  putInteger("lstAllRecs", "Width", lWidth);
+  putInteger("TreeView1", "Width", lWidth);
+  putInteger("lstSearchResults", "Width", lWidth);
 
-  // 16-21. The two button rows.
-  guarded([&](Statement& s) { control(s, "cmdAddTV").put("Left", s.dbl(number(s, "lblHorDrag", "Left") + kRowIndent)); });
+  // The two button rows start a little right of the splitter, each button touching the one before.
+  guarded([&](Statement& s) { control(s, "cmdAddTV").put("Left", s.asDouble(number(s, "lblHorDrag", "Left") + kRowIndent)); });
   chainAfter("cmdAddTV", "cmdNewTV");
   chainAfter("cmdNewTV", "cmdDelTV");
-  guarded([&](Statement& s) { control(s, "cmdAllRecs").put("Left", s.dbl(number(s, "lblHorDrag", "Left") + kRowIndent)); });
+  guarded([&](Statement& s) { control(s, "cmdAllRecs").put("Left", s.asDouble(number(s, "lblHorDrag", "Left") + kRowIndent)); });
   chainAfter("cmdAllRecs", "cmdFavorites");
   chainAfter("cmdFavorites", "cmdSearchResults");
 
-  lHeight = toI32(lHeight * kListHeightFactor);                                                            // 22
-  putInteger("lstAllRecs", "Height", lHeight);                                                             // 23
-  putInteger("TreeView1", "Height", lHeight);                                                              // 24
-  putInteger("lstSearchResults", "Height", lHeight);                                                       // 25
-  guarded([&](Statement& s) {                                                                              // 26
-    control(s, "cmdAddTV").put("Top", s.dbl(number(s, "lstAllRecs", "Top") + lHeight + kButtonGap));
+  // The list panes take a share of the browser pane's height; the tree buttons sit just below them,
+  // all three on the first one's row.
+  lHeight = toI32(lHeight * kListHeightFactor);
+  putInteger("lstAllRecs", "Height", lHeight);
+  putInteger("TreeView1", "Height", lHeight);
+  putInteger("lstSearchResults", "Height", lHeight);
+  guarded([&](Statement& s) {
+    control(s, "cmdAddTV").put("Top", s.asDouble(number(s, "lstAllRecs", "Top") + lHeight + kButtonGap));
   });
-  guarded([&](Statement& s) { control(s, "cmdNewTV").put("Top", s.asRead(control(s, "cmdAddTV").get("Top"))); }); // 27
-  guarded([&](Statement& s) { control(s, "cmdDelTV").put("Top", s.asRead(control(s, "cmdAddTV").get("Top"))); }); // 28
+  guarded([&](Statement& s) { control(s, "cmdNewTV").put("Top", s.finiteAsRead(control(s, "cmdAddTV").get("Top"))); });
+  guarded([&](Statement& s) { control(s, "cmdDelTV").put("Top", s.finiteAsRead(control(s, "cmdAddTV").get("Top"))); });
 }
 
 }  // namespace tolvane::hostrules

@@ -81,13 +81,13 @@ class Pass {
 
   void classifyScreen() {
     guarded([&](Statement& s) {
-      auto screen = s.held(state_.site.screen());
+      auto screen = s.hold(state_.site.screen());
       s.let(iScreenPixels, s.toI16(s.quotient(s.readSingle(screen.get("Width")), s.readSingle(screen.get("TwipsPerPixelX")))));
     });
     f640 = iScreenPixels == kLowResPixels;
     f800 = iScreenPixels == kMidResPixels;
     fLargeFonts = guardedTest([&](Statement& s) {
-      return s.readSingle(s.held(state_.site.screen()).get("TwipsPerPixelX")) == kLargeFontTwipsPerPixel;
+      return s.readSingle(s.hold(state_.site.screen()).get("TwipsPerPixelX")) == kLargeFontTwipsPerPixel;
     });
     if (f640 || (f800 && fLargeFonts)) {
       screenClass = ScreenClass::LowResolution;
@@ -118,10 +118,10 @@ class Pass {
     switch (screenClass) {
       case ScreenClass::LowResolution:
         state_.gfLowRes = true;
-        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Left", s.dbl(formed(s, sWidthRatio) * rec.Left * kLowResFactor)); });
-        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Top", s.dbl(formed(s, sHeightRatio) * rec.Top * kLowResFactor)); });
-        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Width", s.dbl(formed(s, sWidthRatio) * rec.Width * kLowResFactor)); });
-        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Height", s.dbl(formed(s, sHeightRatio) * rec.Height * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Left", s.asDouble(formed(s, sWidthRatio) * rec.Left * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Top", s.asDouble(formed(s, sHeightRatio) * rec.Top * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Width", s.asDouble(formed(s, sWidthRatio) * rec.Width * kLowResFactor)); });
+        guarded([&](Statement& s) { s.inPlace(rec.Ctl).put("Height", s.asDouble(formed(s, sHeightRatio) * rec.Height * kLowResFactor)); });
         widenListPanes();
         break;
       case ScreenClass::LargeFonts:
@@ -177,19 +177,19 @@ class Pass {
 }  // namespace
 
 void Refresh(TolvaneState& state) {
-  // 1-3. Entry tests; their failures go back to the caller.
+  // Entry tests; their failures go back to the caller.
   if (toI16(toNumber(state.parentForm()->get("WindowState"))) == 1) return;
   if (state.sfBusy) return;
   if (!userMode(state)) return;
 
-  // 4. Hold the height-to-width ratio. The height store raises a nested Resize, whose Refresh
+  // Hold the height-to-width ratio. The height store raises a nested Resize, whose Refresh
   //    returns at the busy test; sfBusy is cleared again whether or not the store succeeds.
   if (state.KeepRatio) {
     BusyScope busy(state.sfBusy);
     state.parentForm()->put("Height", single(readSingle(state.parentForm()->get("Width")) * double{state.msHeightRatio}));
   }
 
-  // 5. From here on every statement is guarded.
+  // From here on every statement is guarded.
   Pass(state).run();
 }
 

@@ -14,7 +14,7 @@ using host::Statement;
 
 namespace {
 
-Held formControls(Statement& s, TolvaneState& state) { return s.held(state.parentForm()).object("Controls"); }
+Held formControls(Statement& s, TolvaneState& state) { return s.hold(state.parentForm()).object("Controls"); }
 
 // The number of records a `Count` gives: the index is a signed 16-bit integer, so a larger form is
 // recorded up to its 32,768th control. A negative count forms no array at all.
@@ -26,23 +26,23 @@ std::size_t recordCount(Statement& s, std::int32_t count) {
 }  // namespace
 
 void Rebuild(TolvaneState& state) {
-  // 1. At design time there is nothing to record.
+  // At design time there is nothing to record.
   if (guardedTest([&](Statement&) { return !userMode(state); })) return;
 
-  // 2. Re-attach to the form, renewing the subscription to its events.
+  // Re-attach to the form, renewing the subscription to its events.
   guarded([&](Statement&) { state.ParentForm.assign(parentAsForm(state)); });
 
-  // 3-4. The form's inner size.
-  guarded([&](Statement& s) { s.let(state.msOrigScaleWidth, s.readSingle(s.held(state.parentForm()).get("ScaleWidth"))); });
-  guarded([&](Statement& s) { s.let(state.msOrigScaleHeight, s.readSingle(s.held(state.parentForm()).get("ScaleHeight"))); });
+  // The form's inner size.
+  guarded([&](Statement& s) { s.let(state.msOrigScaleWidth, s.readSingle(s.hold(state.parentForm()).get("ScaleWidth"))); });
+  guarded([&](Statement& s) { s.let(state.msOrigScaleHeight, s.readSingle(s.hold(state.parentForm()).get("ScaleHeight"))); });
 
-  // 5. Fresh records, one per control.
+  // Fresh records, one per control.
   guarded([&](Statement& s) {
     const std::size_t count = recordCount(s, s.toI32(s.toNumber(formControls(s, state).get("Count"))));
     if (!s.failed()) state.maControls.allocate(count);
   });
 
-  // 6. Count is read again, once, for the loop bound.
+  // Count is read again, once, for the loop bound.
   std::size_t count = 0;
   guarded([&](Statement& s) { s.let(count, recordCount(s, s.toI32(s.toNumber(formControls(s, state).get("Count"))))); });
   for (std::size_t i = 0; i < count; ++i) {
@@ -56,11 +56,11 @@ void Rebuild(TolvaneState& state) {
     const auto record = [&](Statement& s, float ControlInfo::*field, float value) {
       s.let(state.maControls.at(i).*field, value);
     };
-    guarded([&](Statement& s) { record(s, &ControlInfo::Left, s.readSingle(s.held(ctl).get("Left"))); });
-    guarded([&](Statement& s) { record(s, &ControlInfo::Top, s.readSingle(s.held(ctl).get("Top"))); });
-    guarded([&](Statement& s) { record(s, &ControlInfo::Width, s.readSingle(s.held(ctl).get("Width"))); });
-    guarded([&](Statement& s) { record(s, &ControlInfo::Height, s.readSingle(s.held(ctl).get("Height"))); });
-    guarded([&](Statement& s) { record(s, &ControlInfo::FontSize, s.readSingle(s.held(ctl).object("Font").get("Size"))); });
+    guarded([&](Statement& s) { record(s, &ControlInfo::Left, s.readSingle(s.hold(ctl).get("Left"))); });
+    guarded([&](Statement& s) { record(s, &ControlInfo::Top, s.readSingle(s.hold(ctl).get("Top"))); });
+    guarded([&](Statement& s) { record(s, &ControlInfo::Width, s.readSingle(s.hold(ctl).get("Width"))); });
+    guarded([&](Statement& s) { record(s, &ControlInfo::Height, s.readSingle(s.hold(ctl).get("Height"))); });
+    guarded([&](Statement& s) { record(s, &ControlInfo::FontSize, s.readSingle(s.hold(ctl).object("Font").get("Size"))); });
   }
 }
 

@@ -45,8 +45,8 @@ TEST(Convert, OutOfRangeAndNonFiniteNumbersAreOverflows) {
     EXPECT_EQ(throwsOverflow([&] { convert::toI16(c.in); }), !c.i16Ok) << c.in;
     EXPECT_EQ(throwsOverflow([&] { convert::toI32(c.in); }), !c.i32Ok) << c.in;
     EXPECT_EQ(throwsOverflow([&] { convert::toSingle(c.in); }), !c.singleOk) << c.in;
-    EXPECT_EQ(throwsOverflow([&] { convert::dbl(c.in); }), !c.singleOk) << c.in;  // for members kept as singles
-    EXPECT_EQ(throwsOverflow([&] { convert::asRead(Value{c.in}); }), !c.singleOk) << c.in;
+    EXPECT_EQ(throwsOverflow([&] { convert::asDouble(c.in); }), !c.singleOk) << c.in;  // for members kept as singles
+    EXPECT_EQ(throwsOverflow([&] { convert::finiteAsRead(Value{c.in}); }), !c.singleOk) << c.in;
   }
 }
 
@@ -83,7 +83,7 @@ TEST(Convert, QuotientByZeroIsADivisionFailure) {
 
 TEST(Convert, StoresCarryTheirType) {
   EXPECT_EQ(typeOf(convert::single(1.5)), ValueType::F32);
-  EXPECT_EQ(typeOf(convert::dbl(1.5)), ValueType::F64);
+  EXPECT_EQ(typeOf(convert::asDouble(1.5)), ValueType::F64);
   EXPECT_EQ(typeOf(convert::i16(1.5)), ValueType::I16);
   EXPECT_EQ(typeOf(convert::i32(1.5)), ValueType::I32);
   EXPECT_EQ(std::get<std::int16_t>(convert::i16(2.5)), 2);
@@ -138,10 +138,10 @@ TEST_F(UnderRoundingMode, NoConversionYieldsANonFiniteNumber) {
       {"single", [](double x) { return numberOf(convert::single(x)); }},
       {"readSingle of a double", [](double x) { return double{convert::readSingle(Value{x})}; }},
       {"readSingle of text", [](double x) { return double{convert::readSingle(Value{shortest(x)})}; }},
-      {"dbl", [](double x) { return numberOf(convert::dbl(x)); }},
+      {"asDouble", [](double x) { return numberOf(convert::asDouble(x)); }},
       {"quotient by 0.75", [](double x) { return convert::quotient(x, 0.75); }},
       {"quotient by 1e-300", [](double x) { return convert::quotient(x, 1e-300); }},
-      {"asRead", [](double x) { return numberOf(convert::asRead(Value{x})); }},
+      {"asRead", [](double x) { return numberOf(convert::finiteAsRead(Value{x})); }},
       {"toI16", toI16},
       {"toI32", toI32},
   };

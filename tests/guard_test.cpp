@@ -63,45 +63,45 @@ TEST(Guarded, AStatementStopsAtItsFirstFailureAndMakesNothingAfterIt) {
   const std::vector<Case> cases = {
       {"all succeed",
        [](Host& h, Statement& s, double& x) {
-         s.held(h.form).control("pane").put("Left", s.dbl(s.toNumber(s.held(h.pane).get("Left")) + 1));
+         s.hold(h.form).control("pane").put("Left", s.asDouble(s.toNumber(s.hold(h.pane).get("Left")) + 1));
          s.let(x, 1.0);
        },
        {"get form.pane", "get pane.Left", "put pane.Left"}, true},
       {"the target is missing: the value's read is not made",
        [](Host& h, Statement& s, double& x) {
-         s.held(h.form).control("lblMissing").put("Left", s.dbl(s.toNumber(s.held(h.pane).get("Left"))));
+         s.hold(h.form).control("lblMissing").put("Left", s.asDouble(s.toNumber(s.hold(h.pane).get("Left"))));
          s.let(x, 1.0);
        },
        {"get form.lblMissing"}, false},
       {"a read fails: the store and the assignment are skipped",
        [](Host& h, Statement& s, double& x) {
-         s.let(x, s.toNumber(s.held(h.pane).get("Top")));
-         s.held(h.pane).put("Left", s.dbl(x));
+         s.let(x, s.toNumber(s.hold(h.pane).get("Top")));
+         s.hold(h.pane).put("Left", s.asDouble(x));
        },
        {"get pane.Top"}, false},
       {"a conversion overflows: the store is skipped",
        [](Host& h, Statement& s, double& x) {
-         s.held(h.pane).put("Left", s.single(s.toNumber(s.held(h.pane).get("Width"))));
+         s.hold(h.pane).put("Left", s.single(s.toNumber(s.hold(h.pane).get("Width"))));
          s.let(x, 1.0);
        },
        {"get pane.Width"}, false},
       {"an object never set",
        [](Host& h, Statement& s, double& x) {
-         s.held(nullptr).put("Left", Value{1.0});
-         s.held(h.pane).call("Move", {});
+         s.hold(nullptr).put("Left", Value{1.0});
+         s.hold(h.pane).call("Move", {});
          s.let(x, 1.0);
        },
        {}, false},
       {"a member that holds no object",
        [](Host& h, Statement& s, double& x) {
-         s.held(h.pane).object("Name").put("Size", Value{1.0f});
+         s.hold(h.pane).object("Name").put("Size", Value{1.0f});
          s.let(x, 1.0);
        },
        {"get pane.Name"}, false},
       {"a store fails: later operations are skipped",
        [](Host& h, Statement& s, double& x) {
-         s.held(h.pane).put("Top", Value{1.0});
-         s.held(h.pane).call("Move", {});
+         s.hold(h.pane).put("Top", Value{1.0});
+         s.hold(h.pane).call("Move", {});
          s.let(x, 1.0);
        },
        {"put pane.Top"}, false},
@@ -118,10 +118,10 @@ TEST(Guarded, AStatementStopsAtItsFirstFailureAndMakesNothingAfterIt) {
 
 TEST(Guarded, ATestThatCannotBeMadeCountsAsMet) {
   Host h;
-  EXPECT_FALSE(host::guardedTest([&](Statement& s) { return s.toText(s.held(h.pane).get("Name")) != "pane"; }));
-  EXPECT_TRUE(host::guardedTest([&](Statement& s) { return s.toText(s.held(h.pane).get("Name")) == "pane"; }));
-  EXPECT_TRUE(host::guardedTest([&](Statement& s) { return s.toText(s.held(h.pane).get("Caption")) == "x"; }));
-  EXPECT_TRUE(host::guardedTest([&](Statement& s) { return s.toI16(s.toNumber(s.held(h.pane).get("Width"))) == 0; }));
+  EXPECT_FALSE(host::guardedTest([&](Statement& s) { return s.toText(s.hold(h.pane).get("Name")) != "pane"; }));
+  EXPECT_TRUE(host::guardedTest([&](Statement& s) { return s.toText(s.hold(h.pane).get("Name")) == "pane"; }));
+  EXPECT_TRUE(host::guardedTest([&](Statement& s) { return s.toText(s.hold(h.pane).get("Caption")) == "x"; }));
+  EXPECT_TRUE(host::guardedTest([&](Statement& s) { return s.toI16(s.toNumber(s.hold(h.pane).get("Width"))) == 0; }));
   EXPECT_TRUE(host::guardedTest([](Statement&) -> bool { throw host::HostError(host::Failure::NotAttached, "no form"); }));
 }
 
