@@ -97,12 +97,22 @@ struct ScreenSpec {
 
 class ModelForm;
 
-class ModelFont final : public host::Object {
+// A model object fails without an exception; its throwing forms raise what the non-throwing ones
+// return, so the two can never disagree.
+template <class Base>
+class FailsWithoutThrowing : public Base {
+ public:
+  host::Value get(std::string_view member) final { return this->tryGet(member).take(); }
+  void put(std::string_view member, const host::Value& value) final { this->tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const host::Value> args) final { this->tryCall(method, args).take(); }
+  host::Outcome<host::Value> tryGet(std::string_view member) override = 0;
+  host::Status tryPut(std::string_view member, const host::Value& value) override = 0;
+  host::Status tryCall(std::string_view method, std::span<const host::Value> args) override = 0;
+};
+
+class ModelFont final : public FailsWithoutThrowing<host::Object> {
  public:
   ModelFont(Recorder& recorder, std::string path, double size) : recorder_(recorder), path_(std::move(path)), size_(size) {}
-  host::Value get(std::string_view member) override { return tryGet(member).take(); }
-  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
-  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
   host::Outcome<host::Value> tryGet(std::string_view member) override;
   host::Status tryPut(std::string_view member, const host::Value& value) override;
   host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
@@ -115,13 +125,10 @@ class ModelFont final : public host::Object {
   double size_;
 };
 
-class ModelControl final : public host::Object {
+class ModelControl final : public FailsWithoutThrowing<host::Object> {
  public:
   ModelControl(Recorder& recorder, const ControlSpec& desc, std::weak_ptr<ModelForm> form);
 
-  host::Value get(std::string_view member) override { return tryGet(member).take(); }
-  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
-  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
   host::Outcome<host::Value> tryGet(std::string_view member) override;
   host::Status tryPut(std::string_view member, const host::Value& value) override;
   host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
@@ -173,12 +180,9 @@ class ModelControl final : public host::Object {
   std::shared_ptr<ModelFont> font_;
 };
 
-class ModelScreen final : public host::Object {
+class ModelScreen final : public FailsWithoutThrowing<host::Object> {
  public:
   ModelScreen(Recorder& recorder, ScreenSpec desc) : recorder_(recorder), metrics_(desc) {}
-  host::Value get(std::string_view member) override { return tryGet(member).take(); }
-  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
-  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
   host::Outcome<host::Value> tryGet(std::string_view member) override;
   host::Status tryPut(std::string_view member, const host::Value& value) override;
   host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
@@ -190,13 +194,10 @@ class ModelScreen final : public host::Object {
   ScreenSpec metrics_;
 };
 
-class ModelForm final : public host::Form, public std::enable_shared_from_this<ModelForm> {
+class ModelForm final : public FailsWithoutThrowing<host::Form>, public std::enable_shared_from_this<ModelForm> {
  public:
   static std::shared_ptr<ModelForm> create(Recorder& recorder, const FormSpec& desc);
 
-  host::Value get(std::string_view member) override { return tryGet(member).take(); }
-  void put(std::string_view member, const host::Value& value) override { tryPut(member, value).take(); }
-  void call(std::string_view method, std::span<const host::Value> args) override { tryCall(method, args).take(); }
   host::Outcome<host::Value> tryGet(std::string_view member) override;
   host::Status tryPut(std::string_view member, const host::Value& value) override;
   host::Status tryCall(std::string_view method, std::span<const host::Value> args) override;
