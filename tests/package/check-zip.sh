@@ -14,7 +14,7 @@ fail() { echo "FAIL: $*"; exit 1; }
 
 # What the zip must hold: the fixed files, and every example of the tree.
 {
-  for f in CHANGELOG.md README-Windows.md register.cmd unregister.cmd docs/reference.md \
+  for f in CHANGELOG.md LICENSE.txt README-Windows.md register.cmd unregister.cmd docs/reference.md \
            x64/Brenmoor.ocx x64/tolvane-demohost.exe x86/Brenmoor.ocx x86/tolvane-demohost.exe; do
     echo "$name/$f"
   done
