@@ -149,9 +149,9 @@ TEST(Snapshot, AControlReplacedInALockedRecordLivesUntilTheLockEnds) {
     ControlRecords records;
     records.allocate(2);
     model::Recorder recorder;
-    model::ControlSpec spec;
-    spec.name = "first";
-    auto first = std::make_shared<model::ModelControl>(recorder, spec, std::weak_ptr<model::ModelForm>());
+    model::ControlSpec desc;
+    desc.name = "first";
+    auto first = std::make_shared<model::ModelControl>(recorder, desc, std::weak_ptr<model::ModelForm>());
     const std::weak_ptr<model::ModelControl> watch = first;
     records.setControl(1, std::move(first));
     {
