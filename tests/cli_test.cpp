@@ -92,8 +92,9 @@ TEST_F(CliTest, ANumberBeyondADoublesRangeIsAScenarioErrorInPlayAndGallery) {
 
 TEST_F(CliTest, OutputThatCannotBeWrittenFailsWithAMessage) {
   const fs::path small = write("small.json", longScenario(3, 2));
-  // Far more than a pipe holds, so the writer meets the closed end.
-  const fs::path large = write("large.json", longScenario(100, 200));
+  // Far more than a pipe holds (64 KiB), so the writer meets the closed end whenever the reader leaves:
+  // without txtRebuild each resize writes only its two trace lines, about 90 bytes, so 4,000 of them.
+  const fs::path large = write("large.json", longScenario(1, 4000));
   struct Case { std::string args; std::string redirect; std::string reason; };
   const std::vector<Case> cases = {
       {"play '" + small.string() + "' --trace", "> /dev/full", "No space left on device"},
