@@ -7,6 +7,7 @@
 #include "hostmodel/dispatch/variant.h"
 #include "win/error_boundary.h"
 #include "win/text.h"
+#include "win/variant_clear.h"
 
 namespace tolvane::demohost {
 
@@ -49,13 +50,13 @@ STDMETHODIMP ExposedDispatch::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DI
   if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr)) return E_INVALIDARG;
   const bool byIndex = id == DISPID_VALUE && object_->indexed();
   if (!byIndex && (id < 1 || static_cast<std::size_t>(id) > names_.size())) return DISP_E_MEMBERNOTFOUND;
-  if (result != nullptr) VariantInit(result);
+  if (result != nullptr) win::emptyVariant(result);
   // Keeps the object alive while a member runs that may release the caller's last reference.
   std::shared_ptr<Exposed> object = object_;
   const std::string* name = byIndex ? nullptr : &names_[static_cast<std::size_t>(id) - 1];
   return win::withExcepInfo(L"TolvaneDemoHost", exception, [&] {
     host::Value value;
-    const HRESULT hr = invokeOn(*object, name, flags, *params, value);
+    const HRESULT hr = invokeOn(*object, name, flags, *params, value, L"TolvaneDemoHost", exception);
     if (SUCCEEDED(hr) && result != nullptr) toVariant(value, result);
     return hr;
   });

@@ -28,7 +28,12 @@ class ExcepInfo {
   }
 
  private:
+  // Nearly every call succeeds and fills nothing: the strings are freed only when there are some.
   void clear() noexcept {
+    if (info_.bstrSource == nullptr && info_.bstrDescription == nullptr && info_.bstrHelpFile == nullptr) {
+      info_ = EXCEPINFO{};
+      return;
+    }
     SysFreeString(info_.bstrSource);
     SysFreeString(info_.bstrDescription);
     SysFreeString(info_.bstrHelpFile);

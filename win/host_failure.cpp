@@ -72,9 +72,11 @@ host::HostError failureOf(HRESULT hr, const EXCEPINFO* exception, std::string_vi
   return host::HostError(failureKind(hr), text, static_cast<std::int32_t>(hr));
 }
 
-HRESULT hresultOf(const host::HostError& error) noexcept {
-  if (error.code() != 0 && FAILED(static_cast<HRESULT>(error.code()))) return static_cast<HRESULT>(error.code());
-  switch (error.failure()) {
+namespace {
+
+HRESULT hresultOf(Failure failure, std::int32_t code) noexcept {
+  if (code != 0 && FAILED(static_cast<HRESULT>(code))) return static_cast<HRESULT>(code);
+  switch (failure) {
     case Failure::MissingControl: return runtimeError(438);
     case Failure::MissingMember: return runtimeError(438);
     case Failure::TypeMismatch: return runtimeError(13);
@@ -90,5 +92,11 @@ HRESULT hresultOf(const host::HostError& error) noexcept {
   }
   return E_FAIL;
 }
+
+}  // namespace
+
+HRESULT hresultOf(const host::HostError& error) noexcept { return hresultOf(error.failure(), error.code()); }
+
+HRESULT hresultOf(const host::Fault& fault) noexcept { return hresultOf(fault.failure, fault.code); }
 
 }  // namespace tolvane::win

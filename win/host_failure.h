@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "hostmodel/error.h"
+#include "hostmodel/host.h"
 
 namespace tolvane::win {
 
@@ -19,5 +19,6 @@ host::HostError failureOf(HRESULT hr, const EXCEPINFO* exception, std::string_vi
 // The HRESULT that reports a host failure to a COM caller: the platform's own code where the
 // failure came from the platform, otherwise the run-time error an automation client knows.
 HRESULT hresultOf(const host::HostError& error) noexcept;
+HRESULT hresultOf(const host::Fault& fault) noexcept;
 
 }  // namespace tolvane::win

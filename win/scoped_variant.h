@@ -5,12 +5,14 @@
 
 #include <utility>
 
+#include "win/variant_clear.h"
+
 namespace tolvane::win {
 
 class ScopedVariant {
  public:
-  ScopedVariant() noexcept { VariantInit(&v_); }
-  ~ScopedVariant() { VariantClear(&v_); }
+  ScopedVariant() noexcept { emptyVariant(&v_); }
+  ~ScopedVariant() { clearVariant(&v_); }
   ScopedVariant(const ScopedVariant&) = delete;
   ScopedVariant& operator=(const ScopedVariant&) = delete;
 
@@ -22,13 +24,12 @@ class ScopedVariant {
     return &v_;
   }
   void reset() noexcept {
-    VariantClear(&v_);
-    VariantInit(&v_);
+    clearVariant(&v_);
   }
   // Hands what it holds to a caller that now owns it.
   VARIANT release() noexcept {
     VARIANT out = v_;
-    VariantInit(&v_);
+    emptyVariant(&v_);
     return out;
   }
 

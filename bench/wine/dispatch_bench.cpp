@@ -40,6 +40,7 @@
 #include "win/untyped_dispatch.h"
 #include "win/com_ptr.h"
 #include "win/text.h"
+#include "win/variant_clear.h"
 #include "hostmodel/model/model_form.h"
 
 namespace {
@@ -181,7 +182,7 @@ class IdleDispatch final : public tolvane::win::UntypedDispatch<IDispatch> {
     return S_OK;
   }
   STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) override {
-    if (result != nullptr) VariantInit(result);
+    if (result != nullptr) tolvane::win::emptyVariant(result);
     return S_OK;
   }
 };

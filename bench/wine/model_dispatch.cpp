@@ -16,6 +16,7 @@
 #include "win/host_failure.h"
 #include "win/text.h"
 #include "win/type_attributes.h"
+#include "win/variant_clear.h"
 
 namespace tolvane::bench {
 
@@ -57,12 +58,12 @@ class ObjectDispatch : public win::UntypedDispatch<IDispatch> {
     if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr)) return E_INVALIDARG;
     const std::string* name = id == DISPID_VALUE ? nullptr : exposer_.nameOf(id);
     if (id != DISPID_VALUE && name == nullptr) return DISP_E_MEMBERNOTFOUND;
-    if (result != nullptr) VariantInit(result);
+    if (result != nullptr) win::emptyVariant(result);
     // The member may drop the caller's last reference to this adapter.
     host::ObjectRef object = object_;
     return win::withExcepInfo(L"TolvaneBench", exception, [&] {
       host::Value value;
-      const HRESULT hr = invokeOn(*object, name, flags, *params, value);
+      const HRESULT hr = invokeOn(*object, name, flags, *params, value, L"TolvaneBench", exception);
       if (FAILED(hr) || result == nullptr) return hr;
       if (const auto* inner = std::get_if<host::ObjectRef>(&value); inner != nullptr && *inner != nullptr) {
         V_VT(result) = VT_DISPATCH;

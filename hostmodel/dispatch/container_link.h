@@ -11,7 +11,7 @@
 #include <memory>
 #include <string_view>
 
-#include "hostmodel/error.h"
+#include "hostmodel/host.h"
 
 namespace tolvane::host::dispatch {
 
@@ -34,9 +34,13 @@ class ContainerLink {
   // The owner leaves its container, or goes.
   void cutOff() { owner_ = nullptr; }
 
-  // A call through an object of the container, about to be made: a NotAttached failure once cut.
+  // What a call through an object of the container fails with once the link is cut.
+  static Fault refusal(std::string_view what) {
+    return {Failure::NotAttached, "the control has left its container: " + std::string(what)};
+  }
+  // A call through an object of the container, about to be made: the refusal thrown once cut.
   void check(std::string_view what) const {
-    if (cut()) throw HostError(Failure::NotAttached, "the control has left its container: " + std::string(what));
+    if (cut()) refusal(what).raise();
   }
 
   // An event delivered to the owner, kept alive for its length (nothing when the link is cut: the

@@ -8,6 +8,7 @@
 #include "win/error_boundary.h"
 #include "win/host_failure.h"
 #include "win/type_attributes.h"
+#include "win/variant_clear.h"
 
 namespace tolvane::host::dispatch {
 
@@ -80,7 +81,7 @@ class FormEventSink final : public win::UntypedDispatch<IDispatch> {
   }
   STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO* exception,
                       UINT*) override {
-    if (result != nullptr) VariantInit(result);
+    if (result != nullptr) win::emptyVariant(result);
     // Events without a handler, and events still in delivery after the subscription was dropped,
     // are ignored as a form's other events are.
     FormEvents* handlers = handlers_;

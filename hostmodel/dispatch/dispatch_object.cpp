@@ -14,30 +14,24 @@
 
 namespace tolvane::host::dispatch {
 
-DISPID DispatchObject::idOf(std::string_view member) {
-  if (link_) link_->check(member);
+Outcome<DISPID> DispatchObject::idOf(std::string_view member) {
+  if (link_ && link_->cut()) return ContainerLink::refusal(member);
   if (const auto cached = ids_.find(member); cached != ids_.end()) return cached->second;
   std::wstring name = win::widen(member);
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
   const HRESULT hr = dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(hr)) {
-    throw HostError(hr == DISP_E_UNKNOWNNAME ? Failure::MissingMember : win::failureKind(hr),
-                    "the object has no member " + std::string(member), static_cast<std::int32_t>(hr));
+    return Fault{hr == DISP_E_UNKNOWNNAME ? Failure::MissingMember : win::failureKind(hr),
+                 "the object has no member " + std::string(member), static_cast<std::int32_t>(hr)};
   }
   ids_.emplace(std::string(member), id);
   return id;
 }
 
-Value DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args) {
-  win::ScopedVariant result;
-  invokeRaw(id, member, flags, args, result.ptr());
-  return fromVariant(result.get(), link_);
-}
-
-void DispatchObject::invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args,
-                               VARIANT* result) {
-  if (link_) link_->check(member);
+Status DispatchObject::invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args,
+                              VARIANT* result) {
+  if (link_ && link_->cut()) return ContainerLink::refusal(member);
   // Arguments go in reverse order. Most calls have one or none: those take no allocation.
   constexpr std::size_t kLocal = 4;
   VARIANT local[kLocal];
@@ -59,33 +53,55 @@ void DispatchObject::invokeRaw(DISPID id, std::string_view member, WORD flags, s
   const HRESULT hr = dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
                                        (flags & DISPATCH_PROPERTYPUT) != 0 ? nullptr : result, exception.receive(),
                                        &argError);
-  if (FAILED(hr)) throw win::failureOf(hr, &exception.filled(hr), member);
+  if (FAILED(hr)) return Fault::of(win::failureOf(hr, &exception.filled(hr), member));
+  return Done{};
 }
 
-Value DispatchObject::get(std::string_view member) {
-  const DISPID id = idOf(member);
+Outcome<Value> DispatchObject::valueOf(const VARIANT& variant) const {
+  // A VARIANT of a type the host model has no value for is a failure of the call like any other.
+  try {
+    return fromVariant(variant, link_);
+  } catch (const HostError& error) {
+    return Fault::of(error);
+  }
+}
+
+Outcome<Value> DispatchObject::tryGet(std::string_view member) {
+  Outcome<DISPID> id = idOf(member);
+  if (!id.ok()) return id.fault();
   win::ScopedVariant result;
-  invokeRaw(id, member, DISPATCH_PROPERTYGET, {}, result.ptr());
+  if (Status done = invoke(id.value(), member, DISPATCH_PROPERTYGET, {}, result.ptr()); !done.ok()) return done.fault();
   const VARIANT& read = result.get();
   if (V_VT(&read) != VT_DISPATCH || V_DISPATCH(&read) == nullptr) {
-    returned_.erase(id);
-    return fromVariant(read, link_);
+    returned_.erase(id.value());
+    return valueOf(read);
   }
-  auto& last = returned_[id];
+  auto& last = returned_[id.value()];
   if (!last || last->dispatch() != V_DISPATCH(&read)) last = std::make_shared<DispatchObject>(V_DISPATCH(&read), link_);
   return Value{ObjectRef{last}};
 }
 
-void DispatchObject::put(std::string_view member, const Value& value) {
-  invoke(idOf(member), member, DISPATCH_PROPERTYPUT, std::span<const Value>(&value, 1));
+Status DispatchObject::tryPut(std::string_view member, const Value& value) {
+  Outcome<DISPID> id = idOf(member);
+  if (!id.ok()) return id.fault();
+  return invoke(id.value(), member, DISPATCH_PROPERTYPUT, std::span<const Value>(&value, 1), nullptr);
 }
 
-void DispatchObject::call(std::string_view method, std::span<const Value> args) {
-  invoke(idOf(method), method, DISPATCH_METHOD, args);
+Status DispatchObject::tryCall(std::string_view method, std::span<const Value> args) {
+  Outcome<DISPID> id = idOf(method);
+  if (!id.ok()) return id.fault();
+  win::ScopedVariant ignored;
+  return invoke(id.value(), method, DISPATCH_METHOD, args, ignored.ptr());
 }
 
-Value DispatchObject::item(const Value& index) {
-  return invoke(DISPID_VALUE, "Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::span<const Value>(&index, 1));
+Outcome<Value> DispatchObject::tryItem(const Value& index) {
+  win::ScopedVariant result;
+  if (Status done = invoke(DISPID_VALUE, "Item", DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::span<const Value>(&index, 1),
+                           result.ptr());
+      !done.ok()) {
+    return done.fault();
+  }
+  return valueOf(result.get());
 }
 
 }  // namespace tolvane::host::dispatch

@@ -1,6 +1,7 @@
 // The host model over late-bound COM objects: every member is reached by name through
 // GetIDsOfNames and Invoke, with the value's own VARIANT type, and every failing call becomes a
-// HostError carrying the HRESULT and the text the object gave.
+// host failure carrying the HRESULT and the text the object gave. The non-throwing forms are the
+// binding's own; the throwing ones raise what they return.
 #pragma once
 
 #include <oaidl.h>
@@ -24,11 +25,16 @@ class DispatchObject : public Object {
   explicit DispatchObject(IDispatch* dispatch, ContainerLinkRef link = {})
       : dispatch_(dispatch), link_(std::move(link)) {}
 
-  Value get(std::string_view member) override;
-  void put(std::string_view member, const Value& value) override;
-  void call(std::string_view method, std::span<const Value> args) override;
+  Outcome<Value> tryGet(std::string_view member) override;
+  Status tryPut(std::string_view member, const Value& value) override;
+  Status tryCall(std::string_view method, std::span<const Value> args) override;
   // The default member (DISPID_VALUE) with the index as its one argument.
-  Value item(const Value& index) override;
+  Outcome<Value> tryItem(const Value& index) override;
+
+  Value get(std::string_view member) override { return tryGet(member).take(); }
+  void put(std::string_view member, const Value& value) override { tryPut(member, value).take(); }
+  void call(std::string_view method, std::span<const Value> args) override { tryCall(method, args).take(); }
+  Value item(const Value& index) override { return tryItem(index).take(); }
 
   // A form when the object's class has a default source interface with Load and Resize that can be
   // advised through its connection point; otherwise a TypeMismatch.
@@ -38,10 +44,11 @@ class DispatchObject : public Object {
   const ContainerLinkRef& link() const { return link_; }
 
  private:
-  DISPID idOf(std::string_view member);
-  Value invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args);
+  Outcome<DISPID> idOf(std::string_view member);
   // The call itself; `result` receives the returned VARIANT unless it is a store.
-  void invokeRaw(DISPID id, std::string_view member, WORD flags, std::span<const Value> args, VARIANT* result);
+  Status invoke(DISPID id, std::string_view member, WORD flags, std::span<const Value> args, VARIANT* result);
+  // The value of a returned VARIANT.
+  Outcome<Value> valueOf(const VARIANT& variant) const;
 
   win::ComPtr<IDispatch> dispatch_;
   ContainerLinkRef link_;
