@@ -114,22 +114,29 @@ TEST_F(DemoForm, ControlsAreItemsInOrderAndFontsAreObjects) {
 TEST_F(DemoForm, AFailingInvokeKeepsItsHresultAndText) {
   HostForm host(hostFormSpec(), recorder);
   DispatchObject form(host.form());
+  // Each operation in both forms: the throwing one the unguarded steps use, and the one that
+  // returns its failure, which the guarded statements use. Both report the same failure.
   struct Case {
     const char* what;
     std::function<void()> operation;
+    std::function<host::Fault()> attempt;
     Failure failure;
     HRESULT hr;
     std::string text;
   };
+  const auto faultOf = [](auto outcome) { return outcome.ok() ? host::Fault{Failure::Platform, "no failure", 0} : outcome.fault(); };
   recorder.failOn("lstAllRecs", "Width", model::Op::Set);
   const Case cases[] = {
-      {"injected", [&] { form.object("lstAllRecs")->put("Width", Value{100.0f}); }, Failure::ValueRefused,
+      {"injected", [&] { form.object("lstAllRecs")->put("Width", Value{100.0f}); },
+       [&] { return faultOf(form.object("lstAllRecs")->tryPut("Width", Value{100.0f})); }, Failure::ValueRefused,
        static_cast<HRESULT>(0x800A017C), "injected failure"},
-      {"missing member", [&] { form.object("lblHorDrag")->get("Text"); }, Failure::MissingMember, DISP_E_UNKNOWNNAME,
+      {"missing member", [&] { form.object("lblHorDrag")->get("Text"); },
+       [&] { return faultOf(form.object("lblHorDrag")->tryGet("Text")); }, Failure::MissingMember, DISP_E_UNKNOWNNAME,
        "the object has no member Text"},
-      {"missing control", [&] { form.get("WebBrowser1"); }, Failure::MissingMember, DISP_E_UNKNOWNNAME,
-       "the object has no member WebBrowser1"},
-      {"refused value", [&] { form.object("Text1")->put("Width", Value{-15.0}); }, Failure::ValueRefused,
+      {"missing control", [&] { form.get("WebBrowser1"); }, [&] { return faultOf(form.tryGet("WebBrowser1")); },
+       Failure::MissingMember, DISP_E_UNKNOWNNAME, "the object has no member WebBrowser1"},
+      {"refused value", [&] { form.object("Text1")->put("Width", Value{-15.0}); },
+       [&] { return faultOf(form.object("Text1")->tryPut("Width", Value{-15.0})); }, Failure::ValueRefused,
        static_cast<HRESULT>(0x800A017C), "invalid property value: a size cannot be negative"},
   };
   for (const Case& c : cases) {
@@ -142,6 +149,10 @@ TEST_F(DemoForm, AFailingInvokeKeepsItsHresultAndText) {
       EXPECT_EQ(static_cast<HRESULT>(e.code()), c.hr);
       EXPECT_EQ(std::string(e.what()), c.text);
     }
+    const host::Fault fault = c.attempt();
+    EXPECT_EQ(fault.failure, c.failure);
+    EXPECT_EQ(static_cast<HRESULT>(fault.code), c.hr);
+    EXPECT_EQ(fault.message, c.text);
   }
 }
 
