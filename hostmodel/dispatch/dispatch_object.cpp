@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -14,9 +15,25 @@
 
 namespace tolvane::host::dispatch {
 
+namespace {
+
+// Member names are short and told apart in place: under Wine the C library's memcmp is a byte
+// loop behind a call, which costs more than the comparison itself.
+bool sameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 Outcome<DISPID> DispatchObject::idOf(std::string_view member) {
   if (link_ && link_->cut()) return ContainerLink::refusal(member);
-  if (const auto cached = ids_.find(member); cached != ids_.end()) return cached->second;
+  for (const auto& [name, id] : ids_) {
+    if (sameName(name, member)) return id;
+  }
   std::wstring name = win::widen(member);
   LPOLESTR names[] = {name.data()};
   DISPID id = DISPID_UNKNOWN;
@@ -25,7 +42,7 @@ Outcome<DISPID> DispatchObject::idOf(std::string_view member) {
     return Fault{hr == DISP_E_UNKNOWNNAME ? Failure::MissingMember : win::failureKind(hr),
                  "the object has no member " + std::string(member), static_cast<std::int32_t>(hr)};
   }
-  ids_.emplace(std::string(member), id);
+  ids_.emplace_back(std::string(member), id);
   return id;
 }
 
@@ -72,13 +89,16 @@ Outcome<Value> DispatchObject::tryGet(std::string_view member) {
   win::ScopedVariant result;
   if (Status done = invoke(id.value(), member, DISPATCH_PROPERTYGET, {}, result.ptr()); !done.ok()) return done.fault();
   const VARIANT& read = result.get();
+  auto last = std::find_if(returned_.begin(), returned_.end(), [&](const auto& kept) { return kept.first == id.value(); });
   if (V_VT(&read) != VT_DISPATCH || V_DISPATCH(&read) == nullptr) {
-    returned_.erase(id.value());
+    if (last != returned_.end()) returned_.erase(last);
     return valueOf(read);
   }
-  auto& last = returned_[id.value()];
-  if (!last || last->dispatch() != V_DISPATCH(&read)) last = std::make_shared<DispatchObject>(V_DISPATCH(&read), link_);
-  return Value{ObjectRef{last}};
+  if (last == returned_.end()) last = returned_.emplace(returned_.end(), id.value(), nullptr);
+  if (!last->second || last->second->dispatch() != V_DISPATCH(&read)) {
+    last->second = std::make_shared<DispatchObject>(V_DISPATCH(&read), link_);
+  }
+  return Value{ObjectRef{last->second}};
 }
 
 Status DispatchObject::tryPut(std::string_view member, const Value& value) {

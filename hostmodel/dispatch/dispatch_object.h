@@ -10,7 +10,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "hostmodel/dispatch/container_link.h"
 #include "hostmodel/host.h"
@@ -52,18 +53,16 @@ class DispatchObject : public Object {
 
   win::ComPtr<IDispatch> dispatch_;
   ContainerLinkRef link_;
-  // Member identifiers are fixed for an object's life, so each name is looked up once; found by
-  // the name as given, without making a string of it.
-  struct NameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view name) const noexcept { return std::hash<std::string_view>{}(name); }
-  };
-  std::unordered_map<std::string, DISPID, NameHash, std::equal_to<>> ids_;
+  // Member identifiers are fixed for an object's life, so each name is looked up once. The control
+  // asks an object for a handful of members (a control: its geometry, Font, Visible; the form: its
+  // size and the few controls the host rules name), so a short list scanned in order is faster
+  // than hashing the name on every call.
+  std::vector<std::pair<std::string, DISPID>> ids_;
   // The object each property last returned, with its own identifiers: a property that returns the
   // same object again (a control's Font) gives back the same wrapper. The wrapper holds its
   // reference, so the pointer cannot have been reused by another object meanwhile. Only wrappers
   // of objects this one returned are kept, so no wrapper keeps itself alive.
-  std::unordered_map<DISPID, std::shared_ptr<DispatchObject>> returned_;
+  std::vector<std::pair<DISPID, std::shared_ptr<DispatchObject>>> returned_;
 };
 
 }  // namespace tolvane::host::dispatch
