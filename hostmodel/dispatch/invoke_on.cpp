@@ -1,6 +1,8 @@
 #include "hostmodel/dispatch/invoke_on.h"
 
-#include <array>
+#include <cstddef>
+#include <memory>
+#include <new>
 #include <type_traits>
 
 #include "hostmodel/dispatch/variant.h"
@@ -9,13 +11,49 @@
 
 namespace tolvane::host::dispatch {
 
+namespace {
+
+// The arguments of one Invoke as values, first first, on the stack: an Invoke allocates nothing
+// for them, and only as many values are made as were passed (most calls pass one or none).
+class Arguments {
+ public:
+  Arguments() = default;
+  ~Arguments() {
+    for (UINT i = 0; i < count_; ++i) std::destroy_at(slot(i));
+  }
+  Arguments(const Arguments&) = delete;
+  Arguments& operator=(const Arguments&) = delete;
+
+  // At most kMaxInvokeArguments. An argument that cannot be read throws; the values made before
+  // it go when the Arguments do.
+  void read(const DISPPARAMS& params) {
+    for (; count_ < params.cArgs; ++count_) {
+      new (&slots_[count_]) Value(fromVariant(params.rgvarg[params.cArgs - 1 - count_]));
+    }
+  }
+  std::span<const Value> values() {
+    if (count_ == 0) return {};
+    return {slot(0), count_};
+  }
+
+ private:
+  struct alignas(Value) Slot {
+    std::byte bytes[sizeof(Value)];
+  };
+  Value* slot(UINT i) { return std::launder(reinterpret_cast<Value*>(&slots_[i])); }
+
+  Slot slots_[kMaxInvokeArguments];
+  UINT count_ = 0;
+};
+
+}  // namespace
+
 HRESULT invokeOn(Object& object, const std::string* name, WORD flags, const DISPPARAMS& params, Value& value,
                  const wchar_t* source, EXCEPINFO* exception) {
-  // The arguments live on the stack: an Invoke allocates nothing for them.
   if (params.cArgs > kMaxInvokeArguments) return DISP_E_BADPARAMCOUNT;
-  std::array<Value, kMaxInvokeArguments> held;
-  const std::span<Value> args(held.data(), params.cArgs);
-  for (UINT i = 0; i < params.cArgs; ++i) args[i] = fromVariant(params.rgvarg[params.cArgs - 1 - i]);
+  Arguments held;
+  held.read(params);
+  const std::span<const Value> args = held.values();
   value = Value{};
   const auto answer = [&](auto&& outcome) {
     if (!outcome.ok()) {
