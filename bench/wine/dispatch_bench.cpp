@@ -23,6 +23,7 @@
 #include <ole2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +43,18 @@
 #include "win/text.h"
 #include "win/variant_clear.h"
 #include "hostmodel/model/model_form.h"
+
+// Every allocation of the program is counted, so that the report can say how many a pass makes on
+// each path (the binding's goal is none per call).
+std::atomic<unsigned long long> gAllocations{0};
+
+void* operator new(std::size_t size) {
+  ++gAllocations;
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -162,6 +175,8 @@ struct Result {
   double dispatchPerPass;
   double modelPerPass;
   CallCounts perPass;
+  unsigned long long dispatchAllocations;  // in one pass
+  unsigned long long modelAllocations;
 };
 
 // The binding's own cost of one call, measured on the form of the last case: a name looked up as
@@ -255,8 +270,11 @@ int main(int argc, char** argv) {
         const std::function<void()> latePass = [&] { late->tolvane->Refresh(); };
 
         exposer.counts = {};
+        const unsigned long long before = gAllocations;
         latePass();
-        Result result{n, font, 1e9, 1e9, exposer.counts};
+        const unsigned long long between = gAllocations;
+        modelPass();
+        Result result{n, font, 1e9, 1e9, exposer.counts, between - before, gAllocations - between};
 
         const long modelPasses = passesFor(modelPass, seconds);
         const long latePasses = passesFor(latePass, seconds);
@@ -300,10 +318,10 @@ int main(int argc, char** argv) {
       const double callee = invokes * (costs.invokeStore - costs.callerStore - costs.directStore);
       auto share = [&](double t) { return pass > 0 ? t / pass * 100 : 0.0; };
       std::printf(
-          "calls n=%d font=%s names_per_control=%.2f invokes_per_control=%.2f shares: model=%.0f%% lookups=%.0f%% "
-          "binding_invoke=%.0f%% object_invoke=%.0f%% rest=%.0f%%\n",
-          r.n, r.font ? "on" : "off", names / r.n, invokes / r.n, share(r.modelPerPass), share(lookups), share(caller),
-          share(callee), share(extra - lookups - caller - callee));
+          "calls n=%d font=%s names_per_control=%.2f invokes_per_control=%.2f allocations_per_pass: dispatch=%llu "
+          "model=%llu shares: model=%.0f%% lookups=%.0f%% binding_invoke=%.0f%% object_invoke=%.0f%% rest=%.0f%%\n",
+          r.n, r.font ? "on" : "off", names / r.n, invokes / r.n, r.dispatchAllocations, r.modelAllocations,
+          share(r.modelPerPass), share(lookups), share(caller), share(callee), share(extra - lookups - caller - callee));
     }
     std::printf("\n");
     for (const auto& r : results) {

@@ -59,11 +59,11 @@ class ObjectDispatch : public win::UntypedDispatch<IDispatch> {
     const std::string* name = id == DISPID_VALUE ? nullptr : exposer_.nameOf(id);
     if (id != DISPID_VALUE && name == nullptr) return DISP_E_MEMBERNOTFOUND;
     if (result != nullptr) win::emptyVariant(result);
-    // The member may drop the caller's last reference to this adapter.
-    host::ObjectRef object = object_;
+    // The member may drop the caller's last reference to this adapter, but not the exposer's: it
+    // holds every adapter, and so its object, for its own life.
     return win::withExcepInfo(L"TolvaneBench", exception, [&] {
       host::Value value;
-      const HRESULT hr = invokeOn(*object, name, flags, *params, value, L"TolvaneBench", exception);
+      const HRESULT hr = invokeOn(*object_, name, flags, *params, value, L"TolvaneBench", exception);
       if (FAILED(hr) || result == nullptr) return hr;
       if (const auto* inner = std::get_if<host::ObjectRef>(&value); inner != nullptr && *inner != nullptr) {
         V_VT(result) = VT_DISPATCH;
