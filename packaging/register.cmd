@@ -2,7 +2,8 @@
 rem Registers Brenmoor.ocx for every processor this Windows runs programs for: x64\Brenmoor.ocx with
 rem the 64-bit regsvr32 and x86\Brenmoor.ocx with the 32-bit one (SysWOW64) on 64-bit Windows,
 rem x86\Brenmoor.ocx alone on 32-bit Windows. Run it as administrator, from where the files stay.
-rem "register.cmd /u" (unregister.cmd) removes the registration again.
+rem "register.cmd /u" (unregister.cmd) removes the registration again. Each step is checked with
+rem "if errorlevel", which every command interpreter that runs .cmd files reads alike.
 setlocal
 set "here=%~dp0"
 set "undo="
@@ -22,14 +23,22 @@ echo This Windows runs neither x64 nor x86 programs natively (%PROCESSOR_ARCHITE
 exit /b 1
 
 :windows64
-"%sys64%\regsvr32.exe" %undo% /s "%here%x64\Brenmoor.ocx" || goto failed
+"%sys64%\regsvr32.exe" %undo% /s "%here%x64\Brenmoor.ocx"
+if errorlevel 1 goto failed
 echo %done% x64\Brenmoor.ocx (64-bit programs).
-"%SystemRoot%\SysWOW64\regsvr32.exe" %undo% /s "%here%x86\Brenmoor.ocx" || goto failed
+rem A 64-bit Windows may run no 32-bit programs at all (Server Core without WOW64): nothing to do.
+if not exist "%SystemRoot%\SysWOW64\regsvr32.exe" (
+  echo This Windows runs no 32-bit programs: x86\Brenmoor.ocx is left alone.
+  exit /b 0
+)
+"%SystemRoot%\SysWOW64\regsvr32.exe" %undo% /s "%here%x86\Brenmoor.ocx"
+if errorlevel 1 goto failed
 echo %done% x86\Brenmoor.ocx (32-bit programs).
 exit /b 0
 
 :windows32
-"%SystemRoot%\System32\regsvr32.exe" %undo% /s "%here%x86\Brenmoor.ocx" || goto failed
+"%SystemRoot%\System32\regsvr32.exe" %undo% /s "%here%x86\Brenmoor.ocx"
+if errorlevel 1 goto failed
 echo %done% x86\Brenmoor.ocx.
 exit /b 0
 
