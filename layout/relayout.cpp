@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "hostmodel/convert.h"
 #include "hostmodel/guard.h"
@@ -27,6 +28,7 @@ constexpr std::int16_t kLowResPaneHeight = 3570;
 constexpr std::int16_t kLowResPixels = 640;
 constexpr std::int16_t kMidResPixels = 800;
 constexpr float kLargeFontTwipsPerPixel = 12;
+constexpr std::string_view kSplitter = "lblHorDrag";
 
 enum class ScreenClass { LowResolution, LargeFonts, Normal };
 
@@ -128,8 +130,9 @@ class Pass {
         storeProportional(rec);
         break;
       case ScreenClass::Normal:
-        // On a normal screen the splitter keeps the place it has.
-        if (guardedTest([&](Statement& s) { return s.toText(s.inPlace(rec.Ctl).get("Name")) != "lblHorDrag"; })) {
+        // On a normal screen the splitter keeps the place it has. (Compared as a view: most names
+        // differ from it in length already.)
+        if (guardedTest([&](Statement& s) { return std::string_view(s.toText(s.inPlace(rec.Ctl).get("Name"))) != kSplitter; })) {
           storeProportional(rec);
         }
         break;
