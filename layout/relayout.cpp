@@ -132,7 +132,9 @@ class Pass {
       case ScreenClass::Normal:
         // On a normal screen the splitter keeps the place it has. (Compared as a view: most names
         // differ from it in length already.)
-        if (guardedTest([&](Statement& s) { return std::string_view(s.toText(s.inPlace(rec.Ctl).get("Name"))) != kSplitter; })) {
+        if (guardedTest([&](Statement& s) {
+              return std::string_view(s.toText(s.inPlace(rec.Ctl).get("Name"))) != kSplitter;
+            })) {
           storeProportional(rec);
         }
         break;
